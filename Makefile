@@ -1,0 +1,47 @@
+# The two commands a user needs: `make example` and `make test`.
+# Both set the machine up first (tools/bootstrap), so they work on a fresh clone.
+PYTHON  := $(shell tools/python)
+JOBS    ?= $(shell nproc)
+RELEASE := build/release
+SANITIZE := build/asan
+PYTEST  := PYTHONPATH=$(CURDIR)/$(RELEASE)/python:/usr/lib/python3/dist-packages \
+           $(PYTHON) -m pytest -q -p no:cacheprovider
+
+.PHONY: all bootstrap build example test test-cpp test-python test-sanitize bench clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+build: bootstrap
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_WERROR=ON \
+	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS)
+
+example: build
+	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) examples/example.py
+
+test: test-sanitize test-cpp test-python
+
+test-cpp: build
+	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
+
+test-python: build
+	$(PYTEST) tests/python
+
+# The C++ tests again under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
+test-sanitize: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTYMBE_WERROR=ON -DTYMBE_BUILD_MODULE=OFF -DTYMBE_SANITIZE=address,undefined >/dev/null
+	@cmake --build $(SANITIZE) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+bench: bootstrap
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON \
+	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS)
+
+clean:
+	rm -rf build
