@@ -1,0 +1,157 @@
+#include "tymbe_ast/ast_filesystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace tymbe::ast {
+
+namespace {
+
+// The extension of the last name component, or nothing. Trailing "/" and "."
+// pieces are not components; a last piece ".." has no extension.
+bool has_py_extension(std::string_view path) {
+  size_t end = path.size();
+  while (true) {
+    while (end > 0 && path[end - 1] == '/') --end;
+    if (end == 0) return false;
+    const size_t slash = path.rfind('/', end - 1);
+    const size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::string_view piece = path.substr(start, end - start);
+    if (piece == ".") {
+      // A leading "." of a relative path is a current-directory component.
+      if (start == 0) return false;
+      end = start;
+      continue;
+    }
+    if (piece == "..") return false;
+    const size_t dot = piece.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return false;
+    return piece.substr(dot + 1) == "py";
+  }
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* const end = p + text.size();
+  while (p < end) {
+    // Most sources are ASCII: skip eight bytes at a time while no high bit is set.
+    while (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, sizeof word);
+      if (word & 0x8080808080808080ULL) break;
+      p += 8;
+    }
+    if (p == end) break;
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+      ++p;
+      continue;
+    }
+    size_t continuation;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      continuation = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      continuation = 2;
+      if (lead == 0xE0) low = 0xA0;        // overlong
+      else if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      continuation = 3;
+      if (lead == 0xF0) low = 0x90;        // overlong
+      else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+      return false;
+    }
+    if (static_cast<size_t>(end - p) <= continuation) return false;
+    if (p[1] < low || p[1] > high) return false;
+    for (size_t i = 2; i <= continuation; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+    }
+    p += continuation + 1;
+  }
+  return true;
+}
+
+// glibc offers either strerror_r; the overloads accept what each returns.
+[[maybe_unused]] const char* strerror_text(int result, const char* buffer) { return result == 0 ? buffer : nullptr; }
+[[maybe_unused]] const char* strerror_text(const char* result, const char*) { return result; }
+
+IoError os_error(int number) {
+  char buffer[256] = {};
+  const char* description = strerror_text(strerror_r(number, buffer, sizeof buffer), buffer);
+  std::string text = description ? description : "Unknown error " + std::to_string(number);
+  text += " (os error " + std::to_string(number) + ")";
+  return IoError{std::move(text)};
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const noexcept { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::vector<std::string> normalize_file_list(std::vector<std::string> files) {
+  std::erase_if(files, [](const std::string& path) { return !has_py_extension(path); });
+  // std::string compares as unsigned bytes, a prefix first.
+  std::sort(files.begin(), files.end());
+  files.erase(std::unique(files.begin(), files.end()), files.end());
+  return files;
+}
+
+StdAstFileSystem::StdAstFileSystem(std::vector<std::string> files) : files_(normalize_file_list(std::move(files))) {}
+
+Result<std::string, IoError> StdAstFileSystem::read_to_string(std::string_view path) const {
+  if (path.find('\0') != std::string_view::npos) {
+    return Failure{IoError{"file name contained an unexpected NUL byte"}};
+  }
+  const std::string c_path(path);
+  int fd;
+  do {
+    fd = ::open(c_path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Failure{os_error(errno)};
+  const FileDescriptor file(fd);
+
+  // The size only sizes the buffer: the file is read until the system reports its end.
+  size_t capacity = 8192;
+  struct stat info;
+  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    capacity = static_cast<size_t>(info.st_size) + 1;
+  }
+  std::string content(capacity, '\0');
+  size_t length = 0;
+  while (true) {
+    if (length == content.size()) content.resize(content.size() * 2);
+    const ssize_t got = ::read(file.get(), content.data() + length, content.size() - length);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Failure{os_error(errno)};
+    }
+    length += static_cast<size_t>(got);
+  }
+  content.resize(length);
+  if (!is_valid_utf8(content)) return Failure{IoError{"stream did not contain valid UTF-8"}};
+  return content;
+}
+
+Result<std::vector<std::string>, IoError> StdAstFileSystem::all_files() const { return files_; }
+
+}  // namespace tymbe::ast
