@@ -17,7 +17,7 @@ bootstrap:
 build: bootstrap
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_WERROR=ON \
 	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS)
+	@cmake --build $(RELEASE) -j $(JOBS) -- --no-print-directory
 
 example: build
 	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) examples/example.py
@@ -34,14 +34,14 @@ test-python: build
 test-sanitize: bootstrap
 	@CC=clang CXX=clang++ cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTYMBE_WERROR=ON -DTYMBE_BUILD_MODULE=OFF -DTYMBE_SANITIZE=address,undefined >/dev/null
-	@cmake --build $(SANITIZE) -j $(JOBS)
+	@cmake --build $(SANITIZE) -j $(JOBS) -- --no-print-directory
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
 bench: bootstrap
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON \
 	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS)
+	@cmake --build $(RELEASE) -j $(JOBS) -- --no-print-directory
 
 clean:
 	rm -rf build
