@@ -9,9 +9,12 @@
 
 #include "filesystem_class.h"
 #include "module_functions.h"
+#include "parser_cache_class.h"
+#include "project_index_class.h"
 #include "py_class.h"
 #include "py_errors.h"
 #include "py_ref.h"
+#include "record_classes.h"
 
 namespace tymbe::py {
 namespace {
@@ -25,6 +28,12 @@ struct Addition {
 
 const Addition module_contents[] = {
     {&std_ast_filesystem_class, nullptr},
+    {&ast_file_parser_cache_class, nullptr},
+    {&feature_field_ast_class, nullptr},
+    {&feature_class_ast_class, nullptr},
+    {&function_arg_ast_class, nullptr},
+    {&resolver_ast_class, nullptr},
+    {&ast_project_index_class, nullptr},
     {nullptr, &parse_duration_ms_def},
     {nullptr, &parse_duration_s_def},
     {nullptr, &seconds_to_duration_string_def},

@@ -11,20 +11,56 @@ import tymbe_rs
 
 NAMES = [
     "StdAstFileSystem",
+    "AstFileParserCache",
+    "FeatureFieldAST",
+    "FeatureClassAST",
+    "FunctionArgAST",
+    "ResolverAST",
+    "AstProjectIndex",
     "parse_duration_ms",
     "parse_duration_s",
     "seconds_to_duration_string",
     "to_snake_case",
     "build_namespaced_name",
 ]
-CLASSES = [tymbe_rs.StdAstFileSystem]
+SERVICE_CLASSES = [tymbe_rs.StdAstFileSystem, tymbe_rs.AstFileParserCache, tymbe_rs.AstProjectIndex]
+RECORD_CLASSES = [tymbe_rs.FeatureFieldAST, tymbe_rs.FeatureClassAST, tymbe_rs.FunctionArgAST, tymbe_rs.ResolverAST]
+CLASSES = SERVICE_CLASSES + RECORD_CLASSES
 FUNCTIONS = [getattr(tymbe_rs, name) for name in NAMES if name[0].islower()]
 # The attributes the interpreter gives every extension module.
 MODULE_ATTRIBUTES = {"__doc__", "__file__", "__loader__", "__name__", "__package__", "__spec__"}
 
 
-def instance_of(cls):
-    return {tymbe_rs.StdAstFileSystem: lambda: tymbe_rs.StdAstFileSystem([])}[cls]()
+# One source that yields an instance of every record class.
+RECORD_SOURCE = """\
+from tymbe.features import features
+
+@features
+class User:
+    id: int
+
+def f(a):
+    pass
+"""
+
+
+def instance_of(cls, tmp_path):
+    if cls is tymbe_rs.StdAstFileSystem:
+        return cls([])
+    if cls in SERVICE_CLASSES:
+        return cls([], str(tmp_path))
+    path = tmp_path / "m.py"
+    if not path.exists():
+        path.write_text(RECORD_SOURCE)
+    index = tymbe_rs.AstProjectIndex([str(path)], str(tmp_path))
+    function = index.function_ast_in_file(str(path), "f")
+    feature_class = index.feature_class_ast_in_file(str(path), "User")
+    return {
+        tymbe_rs.ResolverAST: lambda: function,
+        tymbe_rs.FunctionArgAST: lambda: function.args["a"],
+        tymbe_rs.FeatureClassAST: lambda: feature_class,
+        tymbe_rs.FeatureFieldAST: lambda: feature_class.annotations[0],
+    }[cls]()
 
 
 class TestImport:
@@ -41,8 +77,9 @@ class TestImport:
         second = fresh_module()
         assert second is not tymbe_rs
         assert second.__all__ == NAMES
-        assert second.StdAstFileSystem is tymbe_rs.StdAstFileSystem
-        for name in NAMES[1:]:
+        for cls in CLASSES:
+            assert getattr(second, cls.__name__) is cls
+        for name in NAMES[len(CLASSES):]:
             function = getattr(second, name)
             assert function is not getattr(tymbe_rs, name)
             assert function.__self__ is second
@@ -103,15 +140,15 @@ class TestClassShape:
         # The interpreter's message shows the type's own name, which is bare.
         assert f"'{cls.__name__}'" in str(caught.value)
 
-    def test_instances_take_no_attributes_and_no_weak_references(self, cls):
-        instance = instance_of(cls)
+    def test_instances_take_no_attributes_and_no_weak_references(self, cls, tmp_path):
+        instance = instance_of(cls, tmp_path)
         with pytest.raises(AttributeError):
             instance.extra = 1
         with pytest.raises(TypeError):
             weakref.ref(instance)
 
-    def test_equality_and_hash_are_identity(self, cls):
-        first, second = instance_of(cls), instance_of(cls)
+    def test_equality_and_hash_are_identity(self, cls, tmp_path):
+        first, second = instance_of(cls, tmp_path), instance_of(cls, tmp_path)
         assert first == first and first != second
         assert hash(first) == object.__hash__(first)
 
@@ -120,10 +157,36 @@ class TestClassShape:
             object.__new__(cls)
 
 
+@pytest.mark.parametrize("cls", RECORD_CLASSES, ids=lambda cls: cls.__name__)
+class TestRecordClassShape:
+    def test_cannot_be_called(self, cls):
+        with pytest.raises(TypeError, match=f"cannot create '{cls.__name__}' instances"):
+            cls()
+
+    def test_no_documentation_and_empty_property_docs(self, cls):
+        assert cls.__doc__ is None
+        properties = [value for value in vars(cls).values() if isinstance(value, types.GetSetDescriptorType)]
+        assert properties
+        assert all(prop.__doc__ == "" for prop in properties)
+        # Properties only: no methods of the class's own.
+        assert not [name for name, value in vars(cls).items() if callable(value) and not name.startswith("__")]
+
+
 SIGNATURES = [
     (tymbe_rs.StdAstFileSystem, "(files)"),
     (tymbe_rs.StdAstFileSystem.read_to_string, "($self, path)"),
     (tymbe_rs.StdAstFileSystem.all_files, "($self)"),
+    (tymbe_rs.AstFileParserCache, "(files, project_root, filesystem=None)"),
+    (tymbe_rs.AstFileParserCache.all_files, "($self)"),
+    (tymbe_rs.AstFileParserCache.get_parsed_file, "($self, path)"),
+    (tymbe_rs.AstProjectIndex, "(files, project_root, filesystem=None)"),
+    (tymbe_rs.AstProjectIndex.feature_class_ast, "($self, module, class_name)"),
+    (tymbe_rs.AstProjectIndex.feature_class_ast_in_file, "($self, file_path, class_name)"),
+    (tymbe_rs.AstProjectIndex.resolver_ast, "($self, module, resolver_name)"),
+    (tymbe_rs.AstProjectIndex.resolver_ast_in_file, "($self, file_path, resolver_name)"),
+    (tymbe_rs.AstProjectIndex.function_ast, "($self, module, function_name)"),
+    (tymbe_rs.AstProjectIndex.function_ast_in_file, "($self, file_path, function_name)"),
+    (tymbe_rs.AstProjectIndex.nonblocking_start_index, "($self)"),
     (tymbe_rs.parse_duration_ms, "(s)"),
     (tymbe_rs.parse_duration_s, "(s)"),
     (tymbe_rs.seconds_to_duration_string, "(total_seconds)"),

@@ -49,8 +49,11 @@ struct Location {
 // lone "\r" end lines; a leading byte-order mark is not counted on line 0.
 class LineIndex {
  public:
+  // `text` must outlive the index.
   explicit LineIndex(std::string_view text);
+  // An offset past the end is taken as the end.
   Position position(uint32_t offset) const;
+  uint32_t line(uint32_t offset) const;
   Range range(TextRange range) const { return {position(range.start), position(range.end)}; }
 
  private:
@@ -58,6 +61,9 @@ class LineIndex {
   std::vector<uint32_t> line_starts_;
   bool ascii_ = true;
 };
+
+// The positions of an expression's start and end.
+inline Range expr_to_range(const Expr& expr, const LineIndex& lines) { return lines.range(expr.range); }
 
 // The URI of a file path: absolute paths unchanged, relative ones through
 // realpath; "\" -> "/", a leading "/" ensured, spaces -> "%20", "file://" in

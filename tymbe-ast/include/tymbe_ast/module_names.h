@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace tymbe::ast {
 
@@ -15,9 +16,11 @@ std::string join_to_root(std::string_view base, std::string_view path);
 // Equality and hashing by component sequence: 'pkg//m.py' equals 'pkg/m.py'.
 bool paths_equal(std::string_view a, std::string_view b);
 struct PathHash {
+  using is_transparent = void;
   size_t operator()(std::string_view path) const;
 };
 struct PathEqual {
+  using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const { return paths_equal(a, b); }
 };
 
@@ -26,5 +29,9 @@ std::string module_name_for_absolute_path(std::string_view path, std::string_vie
 
 // The memo a parse cache fills once from its file system's list.
 using ModuleNameMap = std::unordered_map<std::string, std::string, PathHash, PathEqual>;
+
+// Each listed path joined to the root, mapped to its name. Of two keys equal
+// by components the first text stays and the later name wins.
+ModuleNameMap build_module_names(std::string_view project_root, const std::vector<std::string>& files);
 
 }  // namespace tymbe::ast

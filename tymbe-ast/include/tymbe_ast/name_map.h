@@ -29,6 +29,11 @@ class NameMap {
     return entries_.emplace_back(std::move(key), std::move(value)).second;
   }
 
+  // Appends an entry whose key the caller knows to be absent, for filling a
+  // large map without a search per entry.
+  V& emplace_new(std::string key, V value) { return entries_.emplace_back(std::move(key), std::move(value)).second; }
+  void reserve(size_t size) { entries_.reserve(size); }
+
   V* find(std::string_view key) {
     auto it = std::find_if(entries_.begin(), entries_.end(), [&](const value_type& e) { return e.first == key; });
     return it == entries_.end() ? nullptr : &it->second;
