@@ -4,10 +4,11 @@ PYTHON  := $(shell tools/python)
 JOBS    ?= $(shell nproc)
 RELEASE := build/release
 SANITIZE := build/asan
+THREADS  := build/tsan
 PYTEST  := PYTHONPATH=$(CURDIR)/$(RELEASE)/python:/usr/lib/python3/dist-packages \
            $(PYTHON) -m pytest -q -p no:cacheprovider
 
-.PHONY: all bootstrap build example test test-cpp test-python test-sanitize bench clean
+.PHONY: all bootstrap build example test test-cpp test-python test-sanitize test-threads bench clean
 
 all: build
 
@@ -22,7 +23,7 @@ build: bootstrap
 example: build
 	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) examples/example.py
 
-test: test-sanitize test-cpp test-python
+test: test-sanitize test-threads test-cpp test-python
 
 test-cpp: build
 	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
@@ -37,6 +38,14 @@ test-sanitize: bootstrap
 	@cmake --build $(SANITIZE) -j $(JOBS) -- --no-print-directory
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+# The tests of the shared caches and the background workers under ThreadSanitizer.
+test-threads: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(THREADS) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTYMBE_WERROR=ON -DTYMBE_BUILD_MODULE=OFF -DTYMBE_SANITIZE=thread >/dev/null
+	@cmake --build $(THREADS) -j $(JOBS) --target tymbe_ast_tests -- --no-print-directory
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(THREADS) --output-on-failure -j $(JOBS) \
+	  -R '^(ProjectIndex|ParserCache|PoisonMutex|PoisonRwLock)'
 
 bench: bootstrap
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON \

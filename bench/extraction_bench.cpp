@@ -23,26 +23,14 @@
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/parser_cache_types.h"
 #include "tymbe_ast/type_parsing.h"
+#include "corpus.h"
 
 namespace {
 
+using tymbe_test::corpus_files;
+
 using namespace tymbe::ast;
 using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> corpus_files(const std::filesystem::path& root) {
-  std::vector<std::string> files;
-  std::error_code error;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory() && it->path().filename() == "site-packages") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file() && it->path().extension() == ".py") files.push_back(it->path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 struct Pass {
   double seconds = 0;

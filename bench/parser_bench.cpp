@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tymbe_ast/parser.h"
+#include "corpus.h"
 
 extern "C" const TSLanguage* tree_sitter_python(void);
 
@@ -29,24 +30,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::vector<std::string> load_corpus(const std::filesystem::path& root) {
-  std::vector<std::filesystem::path> paths;
-  std::error_code error;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory() && it->path().filename() == "site-packages") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file() && it->path().extension() == ".py") paths.push_back(it->path());
-  }
-  std::sort(paths.begin(), paths.end());
   std::vector<std::string> texts;
-  for (const auto& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    texts.push_back(text.str());
-  }
+  for (const auto& path : tymbe_test::corpus_files(root)) texts.push_back(tymbe_test::read_file(path));
   return texts;
 }
 

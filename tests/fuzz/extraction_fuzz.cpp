@@ -28,8 +28,12 @@
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/parser_cache_types.h"
 #include "tymbe_ast/type_parsing.h"
+#include "corpus.h"
 
 namespace {
+
+using tymbe_test::corpus_files;
+using tymbe_test::read_file;
 
 using namespace tymbe::ast;
 using Clock = std::chrono::steady_clock;
@@ -262,28 +266,6 @@ std::string mutate(std::string text, std::mt19937_64& rng) {
     }
   }
   return text;
-}
-
-std::vector<std::string> corpus_files(const std::filesystem::path& root) {
-  std::vector<std::string> files;
-  std::error_code error;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    if (it->is_directory() && it->path().filename() == "site-packages") {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file() && it->path().extension() == ".py") files.push_back(it->path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
 }
 
 }  // namespace

@@ -429,7 +429,9 @@ std::string dump_file(const std::string& path) {
   put_string(out, path);
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
-  if (!in || !(text << in.rdbuf())) {
+  // `text << rdbuf()` sets failbit on an empty file, which is still a file.
+  if (in) text << in.rdbuf();
+  if (!in || in.bad() || text.bad()) {
     out += ",\"failure\":\"cannot read the file\"}";
     return out;
   }

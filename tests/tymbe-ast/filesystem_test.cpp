@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace tymbe::ast {
 namespace {
 
@@ -18,37 +20,8 @@ namespace fs = std::filesystem;
 
 using Paths = std::vector<std::string>;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tymbe_fs_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  std::string write(const std::string& name, std::string_view bytes) const {
-    const fs::path file = path_ / name;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file.string();
-  }
-
- private:
-  fs::path path_;
-};
-
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-  ~WorkingDirectory() { fs::current_path(saved_); }
-
- private:
-  fs::path saved_;
-};
+using tymbe_test::TempDir;
+using tymbe_test::WorkingDirectory;
 
 std::string os_error_text(int number) { return std::string(std::strerror(number)) + " (os error " + std::to_string(number) + ")"; }
 

@@ -13,6 +13,8 @@
 #include "counting_filesystem.h"
 #include "tymbe_ast/parser.h"
 
+#include "temp_dir.h"
+
 namespace tymbe::ast {
 namespace {
 
@@ -37,35 +39,8 @@ std::shared_ptr<CountingFileSystem> files(std::initializer_list<std::pair<std::s
   return filesystem;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tymbe_cache_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  void write(const std::string& name, std::string_view text) const {
-    fs::create_directories((path_ / name).parent_path());
-    std::ofstream(path_ / name, std::ios::binary) << text;
-  }
-
- private:
-  fs::path path_;
-};
-
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-  ~WorkingDirectory() { fs::current_path(saved_); }
-
- private:
-  fs::path saved_;
-};
+using tymbe_test::TempDir;
+using tymbe_test::WorkingDirectory;
 
 TEST(ImportMap, TopLevelAbsoluteFromImportsOnly) {
   struct Case {

@@ -11,6 +11,7 @@
 
 #include "counting_filesystem.h"
 #include "project_index/index_state.h"
+#include "temp_dir.h"
 
 namespace tymbe::ast {
 namespace {
@@ -284,35 +285,8 @@ TEST(ProjectIndex, FaultPoisonsThePathsSlot) {
   EXPECT_EQ(filesystem->reads("/proj/boom.py"), 1u);
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tymbe_index_XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = fs::canonical(pattern);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  void write(const std::string& name, std::string_view text) const {
-    fs::create_directories((path_ / name).parent_path());
-    std::ofstream(path_ / name, std::ios::binary) << text;
-  }
-
- private:
-  fs::path path_;
-};
-
-class WorkingDirectory {
- public:
-  explicit WorkingDirectory(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-  ~WorkingDirectory() { fs::current_path(saved_); }
-
- private:
-  fs::path saved_;
-};
+using tymbe_test::TempDir;
+using tymbe_test::WorkingDirectory;
 
 // Over the disk: relative entries are read against the working directory and
 // named below the root; an entry the file system's list drops is still searched.
