@@ -29,43 +29,48 @@ class UnwindWatch {
   int in_flight_;
 };
 
+// Exclusive access to a lock's value; poisons the lock when an exception
+// unwinds through it.
+template <class Mutex, class T>
+class ExclusiveGuard {
+ public:
+  ExclusiveGuard(Mutex& mutex, std::atomic<bool>& poisoned, T& value) : mutex_(mutex), poisoned_(poisoned), value_(value) {
+    mutex_.lock();
+    was_poisoned_ = poisoned_.load(std::memory_order_acquire);
+  }
+  ExclusiveGuard(const ExclusiveGuard&) = delete;
+  ExclusiveGuard& operator=(const ExclusiveGuard&) = delete;
+  ~ExclusiveGuard() {
+    if (watch_.unwinding()) poisoned_.store(true, std::memory_order_release);
+    mutex_.unlock();
+  }
+
+  // Whether the lock was poisoned before this guard took it.
+  bool poisoned() const noexcept { return was_poisoned_; }
+  T& operator*() const noexcept { return value_; }
+  T* operator->() const noexcept { return &value_; }
+
+ private:
+  Mutex& mutex_;
+  std::atomic<bool>& poisoned_;
+  T& value_;
+  UnwindWatch watch_;
+  bool was_poisoned_ = false;
+};
+
 }  // namespace poison_detail
 
 template <class T>
 class PoisonMutex {
  public:
-  class Guard {
-   public:
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-    ~Guard() {
-      if (watch_.unwinding()) owner_.poisoned_.store(true, std::memory_order_release);
-      owner_.mutex_.unlock();
-    }
-
-    // Whether the lock was poisoned before this guard took it.
-    bool poisoned() const noexcept { return was_poisoned_; }
-    T& operator*() const noexcept { return owner_.value_; }
-    T* operator->() const noexcept { return &owner_.value_; }
-
-   private:
-    friend class PoisonMutex;
-    explicit Guard(PoisonMutex& owner) : owner_(owner) {
-      owner_.mutex_.lock();
-      was_poisoned_ = owner_.poisoned_.load(std::memory_order_acquire);
-    }
-
-    PoisonMutex& owner_;
-    poison_detail::UnwindWatch watch_;
-    bool was_poisoned_ = false;
-  };
+  using Guard = poison_detail::ExclusiveGuard<std::mutex, T>;
 
   template <class... Args>
   explicit PoisonMutex(Args&&... args) : value_(std::forward<Args>(args)...) {}
   PoisonMutex(const PoisonMutex&) = delete;
   PoisonMutex& operator=(const PoisonMutex&) = delete;
 
-  Guard lock() { return Guard(*this); }
+  Guard lock() { return Guard(mutex_, poisoned_, value_); }
   bool is_poisoned() const noexcept { return poisoned_.load(std::memory_order_acquire); }
 
  private:
@@ -100,30 +105,7 @@ class PoisonRwLock {
   };
 
   // Exclusive access; poisons the lock when an exception unwinds through it.
-  class WriteGuard {
-   public:
-    WriteGuard(const WriteGuard&) = delete;
-    WriteGuard& operator=(const WriteGuard&) = delete;
-    ~WriteGuard() {
-      if (watch_.unwinding()) owner_.poisoned_.store(true, std::memory_order_release);
-      owner_.mutex_.unlock();
-    }
-
-    bool poisoned() const noexcept { return was_poisoned_; }
-    T& operator*() const noexcept { return owner_.value_; }
-    T* operator->() const noexcept { return &owner_.value_; }
-
-   private:
-    friend class PoisonRwLock;
-    explicit WriteGuard(PoisonRwLock& owner) : owner_(owner) {
-      owner_.mutex_.lock();
-      was_poisoned_ = owner_.poisoned_.load(std::memory_order_acquire);
-    }
-
-    PoisonRwLock& owner_;
-    poison_detail::UnwindWatch watch_;
-    bool was_poisoned_ = false;
-  };
+  using WriteGuard = poison_detail::ExclusiveGuard<std::shared_mutex, T>;
 
   template <class... Args>
   explicit PoisonRwLock(Args&&... args) : value_(std::forward<Args>(args)...) {}
@@ -131,7 +113,7 @@ class PoisonRwLock {
   PoisonRwLock& operator=(const PoisonRwLock&) = delete;
 
   ReadGuard read() { return ReadGuard(*this); }
-  WriteGuard write() { return WriteGuard(*this); }
+  WriteGuard write() { return WriteGuard(mutex_, poisoned_, value_); }
   bool is_poisoned() const noexcept { return poisoned_.load(std::memory_order_acquire); }
 
  private:
