@@ -47,10 +47,16 @@ test-threads: bootstrap
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(THREADS) --output-on-failure -j $(JOBS) \
 	  -R '^(ProjectIndex|ParserCache|PoisonMutex|PoisonRwLock)'
 
+# Figures over the interpreter's standard library; nothing is asserted.
+STDLIB := $(shell $(PYTHON) -c 'import sysconfig; print(sysconfig.get_paths()["stdlib"])')
 bench: bootstrap
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON \
 	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS) -- --no-print-directory
+	$(RELEASE)/bench/tymbe_parser_bench $(STDLIB) 3
+	$(RELEASE)/bench/tymbe_extraction_bench $(STDLIB)
+	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) bench/index_bench.py --corpus $(STDLIB) \
+	  --parser-bench $(RELEASE)/bench/tymbe_parser_bench
 
 clean:
 	rm -rf build
