@@ -29,17 +29,11 @@ from pathlib import Path
 import tymbe_rs
 
 ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "support"))
+from corpus import corpus_files  # noqa: E402
 DEFAULT_CORPUS = "/root/.pyenv/versions/3.12.1/lib/python3.12"
 MISSING = "__no_such_name__"
 CORE_COUNTS = (1, 2, 4, 8)
-
-
-def corpus_files(folder):
-    files = []
-    for dirpath, dirnames, filenames in os.walk(folder):
-        dirnames[:] = sorted(d for d in dirnames if d != "site-packages")
-        files += [os.path.join(dirpath, f) for f in sorted(filenames) if f.endswith(".py")]
-    return files
 
 
 def full_pass(index, files):

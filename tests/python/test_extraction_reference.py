@@ -22,6 +22,8 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests" / "support"))
+from corpus import corpus_files, find_test_tool  # noqa: E402
 sys.path.insert(0, str(ROOT / "tests" / "reference"))
 import reference_extraction  # noqa: E402
 
@@ -29,26 +31,6 @@ CORPUS = Path(os.environ.get("TYMBE_REFERENCE_CORPUS", "/root/.pyenv/versions/3.
 FIELDS = ("name", "name_location", "args_in_order", "args", "return_annotation", "return_statements", "body",
           "return_arg")
 JOBS = os.cpu_count() or 1
-
-
-def find_dump_extraction():
-    if os.environ.get("TYMBE_DUMP_EXTRACTION"):
-        return os.environ["TYMBE_DUMP_EXTRACTION"]
-    # The module's build folder is <build>/python, beside <build>/tests/tools.
-    for entry in os.environ.get("PYTHONPATH", "").split(os.pathsep) + sys.path:
-        if entry:
-            candidate = Path(entry).parent / "tests" / "tools" / "tymbe_dump_extraction"
-            if candidate.is_file():
-                return str(candidate)
-    return None
-
-
-def corpus_files(folder):
-    files = []
-    for dirpath, dirnames, filenames in os.walk(folder):
-        dirnames[:] = sorted(d for d in dirnames if d != "site-packages")
-        files += [os.path.join(dirpath, f) for f in sorted(filenames) if f.endswith(".py")]
-    return files
 
 
 def reference_of(path):
@@ -128,7 +110,7 @@ def test_reference_helpers_follow_our_conventions():
 
 
 def test_function_records_match_the_reference_over_the_standard_library():
-    tool = find_dump_extraction()
+    tool = find_test_tool("tymbe_dump_extraction", "TYMBE_DUMP_EXTRACTION")
     if not tool:
         pytest.skip("tymbe_dump_extraction is not built")
     if not CORPUS.is_dir():
@@ -141,7 +123,8 @@ def test_function_records_match_the_reference_over_the_standard_library():
 
 if __name__ == "__main__":
     args = sys.argv[1:]
-    tool = args[args.index("--dump") + 1] if "--dump" in args else find_dump_extraction()
+    tool = (args[args.index("--dump") + 1] if "--dump" in args
+            else find_test_tool("tymbe_dump_extraction", "TYMBE_DUMP_EXTRACTION"))
     if not tool:
         sys.exit("tymbe_dump_extraction not found: pass --dump <path>")
     print(report(*compare(tool, CORPUS)))

@@ -21,6 +21,8 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "tests" / "support"))
+from corpus import corpus_files, find_test_tool  # noqa: E402
 JUDGE_DIR = ROOT / "tests" / "judge"
 RUFF_PACKAGE = JUDGE_DIR / "node_modules" / "@astral-sh" / "ruff-wasm-nodejs"
 
@@ -64,14 +66,6 @@ for path in sys.stdin.read().splitlines():
 # ------------------------------------------------------------------ running
 
 
-def corpus_files(folder):
-    files = []
-    for dirpath, dirnames, filenames in os.walk(folder):
-        dirnames[:] = sorted(d for d in dirnames if d != "site-packages")
-        files.extend(os.path.join(dirpath, f) for f in sorted(filenames) if f.endswith(".py"))
-    return files
-
-
 def run_batches(command, paths, cwd=None):
     """Runs `command` once per batch of paths on all cores; one JSON object
     per path comes back on its standard output, keyed here by path."""
@@ -93,18 +87,6 @@ def run_batches(command, paths, cwd=None):
 
     with ThreadPoolExecutor(WORKERS) as pool:
         return {r["path"]: r for batch in pool.map(run, batches) for r in batch}
-
-
-def find_dump_tree():
-    if os.environ.get("TYMBE_DUMP_TREE"):
-        return os.environ["TYMBE_DUMP_TREE"]
-    # The module's build folder holds python/ and tests/tools/ side by side.
-    for entry in os.environ.get("PYTHONPATH", "").split(os.pathsep) + sys.path:
-        if entry:
-            candidate = Path(entry).parent / "tests" / "tools" / "tymbe_dump_tree"
-            if candidate.is_file():
-                return str(candidate)
-    return None
 
 
 def ensure_ruff():
@@ -268,7 +250,7 @@ def ruff():
 
 @pytest.fixture(scope="module")
 def dump_tree(ruff):
-    path = find_dump_tree()
+    path = find_test_tool("tymbe_dump_tree", "TYMBE_DUMP_TREE")
     if not path:
         pytest.skip("tymbe_dump_tree is not built")
     return path
@@ -352,7 +334,7 @@ def compare_files(paths, dump_tree):
 
 def main():
     args = sys.argv[1:]
-    dump_tree = find_dump_tree()
+    dump_tree = find_test_tool("tymbe_dump_tree", "TYMBE_DUMP_TREE")
     if "--dump-tree" in args:
         i = args.index("--dump-tree")
         dump_tree = args[i + 1]
