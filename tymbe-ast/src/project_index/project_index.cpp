@@ -16,6 +16,31 @@ std::optional<Record> first_match(const std::vector<Record>& records, Matches&& 
   return *it;
 }
 
+// Which of a file's two function lists a lookup scans.
+using FunctionList = std::vector<ResolverAST> ParsedAstFile::*;
+
+std::optional<ResolverAST> function_in_file(AstProjectIndexInner& inner, std::string_view path, FunctionList list,
+                                            std::string_view name) {
+  const auto file = parsed_ast_file(inner, path);
+  if (!file) return std::nullopt;
+  return first_match((**file).*list, [&](const ResolverAST& function) { return function.resolver_name == name; });
+}
+
+// Every entry in list order, a listed path as often as it is listed; the first
+// record of `module` named `name` wins.
+std::optional<ResolverAST> function_in_files(AstProjectIndexInner& inner, const AstProjectIndex::FileList& files, FunctionList list,
+                                             std::string_view module, std::string_view name) {
+  for (const std::string& entry : files) {
+    const auto file = parsed_ast_file(inner, entry);
+    if (!file) continue;
+    auto found = first_match((**file).*list, [&](const ResolverAST& function) {
+      return function.module == module && function.resolver_name == name;
+    });
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 Result<ParsedAstFileHandle> parsed_ast_file(AstProjectIndexInner& inner, std::string_view path) {
@@ -48,27 +73,11 @@ Result<std::shared_ptr<const ParsedAstFile>> AstProjectIndex::get_parsed_ast_fil
 }
 
 std::optional<ResolverAST> AstProjectIndex::function_ast(std::string_view module, std::string_view name) const {
-  for (const std::string& entry : *files_) {
-    const auto file = get_parsed_ast_file(entry);
-    if (!file) continue;
-    auto found = first_match((*file)->functions, [&](const ResolverAST& function) {
-      return function.module == module && function.resolver_name == name;
-    });
-    if (found) return found;
-  }
-  return std::nullopt;
+  return function_in_files(*inner_, *files_, &ParsedAstFile::functions, module, name);
 }
 
 std::optional<ResolverAST> AstProjectIndex::resolver_ast(std::string_view module, std::string_view name) const {
-  for (const std::string& entry : *files_) {
-    const auto file = get_parsed_ast_file(entry);
-    if (!file) continue;
-    auto found = first_match((*file)->resolvers, [&](const ResolverAST& resolver) {
-      return resolver.module == module && resolver.resolver_name == name;
-    });
-    if (found) return found;
-  }
-  return std::nullopt;
+  return function_in_files(*inner_, *files_, &ParsedAstFile::resolvers, module, name);
 }
 
 std::optional<FeatureClassAST> AstProjectIndex::feature_class_ast(std::string_view module,
@@ -86,15 +95,11 @@ std::optional<FeatureClassAST> AstProjectIndex::feature_class_ast(std::string_vi
 }
 
 std::optional<ResolverAST> AstProjectIndex::function_ast_in_file(std::string_view path, std::string_view name) const {
-  const auto file = get_parsed_ast_file(path);
-  if (!file) return std::nullopt;
-  return first_match((*file)->functions, [&](const ResolverAST& function) { return function.resolver_name == name; });
+  return function_in_file(*inner_, path, &ParsedAstFile::functions, name);
 }
 
 std::optional<ResolverAST> AstProjectIndex::resolver_ast_in_file(std::string_view path, std::string_view name) const {
-  const auto file = get_parsed_ast_file(path);
-  if (!file) return std::nullopt;
-  return first_match((*file)->resolvers, [&](const ResolverAST& resolver) { return resolver.resolver_name == name; });
+  return function_in_file(*inner_, path, &ParsedAstFile::resolvers, name);
 }
 
 std::optional<FeatureClassAST> AstProjectIndex::feature_class_ast_in_file(std::string_view path,

@@ -273,10 +273,10 @@ std::string dedent_lines(std::string_view text) {
 }
 
 std::vector<FeatureClassAST> collect_feature_class_asts(const ParsedFileCache& file, const SourceLocator& locator,
+                                                        const LocalNames& decorator_names,
                                                         std::span<const StmtId> class_defs,
                                                         std::string_view module_name) {
   std::vector<FeatureClassAST> classes;
-  const LocalNames decorator_names = feature_decorator_names(file.import_map);
   if (decorator_names.empty()) return classes;
   for (const StmtId id : class_defs) {
     if (std::optional<FeatureClassAST> record = feature_class_ast(file, locator, decorator_names, id, module_name)) {

@@ -10,13 +10,16 @@
 
 #include "tymbe_ast/ast_types.h"
 #include "tymbe_ast/parser_cache_types.h"
+#include "type_parsing/decorators.h"
 #include "type_parsing/field_comments.h"
 #include "type_parsing/source_locator.h"
 
 namespace tymbe::ast {
 
-// `class_defs` in definition order; the result keeps that order.
+// `class_defs` in definition order; the result keeps that order. `decorator_names`
+// are the file's names of the features decorator.
 std::vector<FeatureClassAST> collect_feature_class_asts(const ParsedFileCache& file, const SourceLocator& locator,
+                                                        const LocalNames& decorator_names,
                                                         std::span<const StmtId> class_defs,
                                                         std::string_view module_name);
 

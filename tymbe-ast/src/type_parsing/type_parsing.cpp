@@ -16,14 +16,16 @@ ParsedAstFile parse_ast_file_with_feature_module(const ParsedFileCache& file, st
 
   DefinitionCollector definitions;
   definitions.visit(file.module, file.body());
-  const bool has_feature_classes =
-      !definitions.class_defs.empty() && !feature_decorator_names(file.import_map).empty();
-  if (definitions.function_defs.empty() && !has_feature_classes) return parsed;
+  // The names of the features decorator come first: without them no class is looked at.
+  const LocalNames feature_names =
+      definitions.class_defs.empty() ? LocalNames{} : feature_decorator_names(file.import_map);
+  if (definitions.function_defs.empty() && feature_names.empty()) return parsed;
 
   const SourceLocator locator(file.source(), std::move(*uri));
   parsed.functions = collect_function_asts(file, locator, definitions.function_defs, module_name);
-  if (has_feature_classes) {
-    parsed.feature_classes = collect_feature_class_asts(file, locator, definitions.class_defs, module_name);
+  if (!feature_names.empty()) {
+    parsed.feature_classes =
+        collect_feature_class_asts(file, locator, feature_names, definitions.class_defs, module_name);
   }
   for (const ResolverAST& function : parsed.functions) {
     if (function.decorator_location) parsed.resolvers.push_back(function);
