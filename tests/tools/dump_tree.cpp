@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "parser/python_parser.h"
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/syntax_tree.h"
 
@@ -173,6 +174,7 @@ class Dumper {
       case ExprKind::StringLiteral: return "StringLiteral";
       case ExprKind::BytesLiteral: return "BytesLiteral";
       case ExprKind::FString: return "FString";
+      case ExprKind::TString: return "TString";
       case ExprKind::BoolOp: return "BoolOp";
       case ExprKind::Named: return "Named";
       case ExprKind::BinOp: return "BinOp";
@@ -424,6 +426,10 @@ class Dumper {
   std::string* out_ = nullptr;
 };
 
+// Which parser front end reads the files: today's, or the hand-written one
+// that is to replace it ("--parser=new").
+bool use_new_parser = false;
+
 std::string dump_file(const std::string& path) {
   std::string out = "{\"path\":";
   put_string(out, path);
@@ -436,7 +442,7 @@ std::string dump_file(const std::string& path) {
     return out;
   }
   try {
-    auto parsed = parse_module(text.str());
+    auto parsed = use_new_parser ? parser::parse_python_module(text.str()) : parse_module(text.str());
     if (!parsed.ok()) {
       out += ",\"valid\":false,\"error\":";
       put_string(out, parsed.error().message());
@@ -464,7 +470,10 @@ std::string dump_file(const std::string& path) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--parser=new") use_new_parser = true;
+  }
   std::ios::sync_with_stdio(false);
   std::string path;
   while (std::getline(std::cin, path)) {

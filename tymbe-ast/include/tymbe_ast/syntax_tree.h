@@ -210,6 +210,7 @@ enum class ExprKind : uint8_t {
   // Kinds with a range only.
   BytesLiteral,
   FString,
+  TString,
   BoolOp,
   Named,
   BinOp,
