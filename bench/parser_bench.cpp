@@ -1,94 +1,92 @@
-// Throughput of the parser front end against the raw grammar, over a folder
-// of Python files (by default the Python 3.12 standard library):
-//   raw           ts_parser_parse_string and ts_tree_delete
-//   parse_module  the whole front end: checks, lone-CR copy, parse, scan,
-//                 conversion, comments
+// Throughput of the parser front ends over a folder of Python files (make
+// bench gives the standard library of the interpreter the build is for):
+//   parse_module   the hand-written lexer and parser, checks and comments
+//   tree-sitter    today's front end: checks, parse, scan, conversion
 // and the memory the Modules keep beyond their sources. Single-threaded; each
-// figure is the best of several passes, the two kinds alternating.
+// figure is the best of several passes, the front ends alternating.
 //
-//   tymbe_parser_bench [CORPUS_DIR] [PASSES]
-
-#include <tree_sitter/api.h>
+//   tymbe_parser_bench CORPUS_DIR [PASSES]
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tymbe_ast/parser.h"
 #include "corpus.h"
-
-extern "C" const TSLanguage* tree_sitter_python(void);
+#include "parser/python_parser.h"
+#include "tymbe_ast/parser.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> load_corpus(const std::filesystem::path& root) {
-  std::vector<std::string> texts;
-  for (const auto& path : tymbe_test::corpus_files(root)) texts.push_back(tymbe_test::read_file(path));
-  return texts;
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+struct Pass {
+  double seconds = 0;
+  size_t accepted = 0, accepted_bytes = 0, retained = 0;
+  double worst_ratio = 0;
+};
+
+template <class Parse>
+Pass run_pass(const std::vector<std::string>& texts, Parse parse) {
+  std::vector<std::string> copies = texts;  // the parse takes its text over; copied untimed
+  Pass pass;
+  const Clock::time_point start = Clock::now();
+  for (auto& t : copies) {
+    const size_t size = t.size();
+    auto module = parse(std::move(t));
+    if (!module) continue;
+    ++pass.accepted;
+    pass.accepted_bytes += size;
+    const size_t kept = module->retained_bytes();
+    pass.retained += kept;
+    if (size >= 4096) pass.worst_ratio = std::max(pass.worst_ratio, static_cast<double>(kept) / static_cast<double>(size));
+  }
+  pass.seconds = seconds_since(start);
+  return pass;
 }
 
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+void print(const char* name, const Pass& best, double mb) {
+  std::printf("%-14s %8.1f MB/s  (%.3f s)  %zu accepted, retained %.2f bytes per source byte (%.2f at most in files of "
+              "4 KiB or more)\n",
+              name, mb / best.seconds, best.seconds, best.accepted,
+              static_cast<double>(best.retained) / static_cast<double>(best.accepted_bytes), best.worst_ratio);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string root = argc > 1 ? argv[1] : "/root/.pyenv/versions/3.12.1/lib/python3.12";
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s CORPUS_DIR [PASSES]\n", argv[0]);
+    return 2;
+  }
+  const std::string root = argv[1];
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  const std::vector<std::string> texts = load_corpus(root);
-  size_t bytes = 0;
-  for (const auto& t : texts) bytes += t.size();
+  std::vector<std::string> texts;
+  for (const auto& path : tymbe_test::corpus_files(root)) texts.push_back(tymbe_test::read_file(path));
   if (texts.empty()) {
     std::fprintf(stderr, "no .py files under %s\n", root.c_str());
     return 1;
   }
+  size_t bytes = 0;
+  for (const auto& t : texts) bytes += t.size();
 
-  TSParser* parser = ts_parser_new();
-  ts_parser_set_language(parser, tree_sitter_python());
-  double best_raw = 1e300, best_front = 1e300;
-  size_t accepted = 0, retained = 0, accepted_bytes = 0;
-  double worst_ratio = 0;
+  Pass best_new, best_old;
+  best_new.seconds = best_old.seconds = 1e300;
   for (int pass = 0; pass < passes; ++pass) {
-    Clock::time_point start = Clock::now();
-    for (const auto& t : texts) {
-      TSTree* tree = ts_parser_parse_string(parser, nullptr, t.data(), static_cast<uint32_t>(t.size()));
-      ts_tree_delete(tree);
-    }
-    best_raw = std::min(best_raw, seconds_since(start));
-
-    std::vector<std::string> copies = texts;  // parse_module takes its text over; copied untimed
-    accepted = retained = accepted_bytes = 0;
-    start = Clock::now();
-    for (auto& t : copies) {
-      const size_t size = t.size();
-      auto module = tymbe::ast::parse_module(std::move(t));
-      if (!module) continue;
-      ++accepted;
-      accepted_bytes += size;
-      const size_t kept = module->retained_bytes();
-      retained += kept;
-      if (size >= 4096) worst_ratio = std::max(worst_ratio, static_cast<double>(kept) / static_cast<double>(size));
-    }
-    best_front = std::min(best_front, seconds_since(start));
+    const Pass fresh = run_pass(texts, [](std::string t) { return tymbe::ast::parser::parse_python_module(std::move(t)); });
+    if (fresh.seconds < best_new.seconds) best_new = fresh;
+    const Pass old = run_pass(texts, [](std::string t) { return tymbe::ast::parse_module(std::move(t)); });
+    if (old.seconds < best_old.seconds) best_old = old;
   }
-  ts_parser_delete(parser);
-
   const double mb = static_cast<double>(bytes) / 1e6;
-  std::printf("corpus          %zu files, %.1f MB (%s)\n", texts.size(), mb, root.c_str());
-  std::printf("raw tree-sitter %8.1f MB/s  (%.3f s)\n", mb / best_raw, best_raw);
-  std::printf("parse_module    %8.1f MB/s  (%.3f s)  %.1f%% of raw\n", mb / best_front, best_front,
-              100.0 * best_raw / best_front);
-  std::printf("accepted        %zu files\n", accepted);
-  std::printf("retained        %.2f bytes per source byte overall, %.2f at most (files of 4 KiB or more)\n",
-              static_cast<double>(retained) / static_cast<double>(accepted_bytes), worst_ratio);
+  std::printf("corpus         %zu files, %.1f MB (%s), best of %d passes\n", texts.size(), mb, root.c_str(), passes);
+  print("parse_module", best_new, mb);
+  print("tree-sitter", best_old, mb);
+  std::printf("speed-up       %.2fx\n", best_old.seconds / best_new.seconds);
   return 0;
 }

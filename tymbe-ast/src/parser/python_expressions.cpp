@@ -73,7 +73,7 @@ StringPrefix prefix_of(const Token& t) {
 Parsed PythonParser::parse_expression_list(ExprContext context) {
   const uint32_t s = start();
   const ExprMark before = mark();
-  const Parsed first = parse_conditional_or_higher(context);
+  const Parsed first = parse_conditional_from(context, s, before);
   if (at(T::Comma)) return parse_tuple_rest(first, s, before, false, context, false);
   return first;
 }
@@ -81,7 +81,7 @@ Parsed PythonParser::parse_expression_list(ExprContext context) {
 Parsed PythonParser::parse_named_or_higher(ExprContext context) {
   const uint32_t s = start();
   const ExprMark before = mark();
-  const Parsed target = parse_conditional_or_higher(context);
+  const Parsed target = parse_conditional_from(context, s, before);
   if (!at(T::ColonEqual)) return target;
   bump();
   if (!target.is(ExprKind::Name)) fail(K::InvalidNamedTarget, target.range);
@@ -90,10 +90,13 @@ Parsed PythonParser::parse_named_or_higher(ExprContext context) {
 }
 
 Parsed PythonParser::parse_conditional_or_higher(ExprContext context) {
-  if (at(T::Lambda)) return parse_lambda();
-  const uint32_t s = start();
   const ExprMark before = mark();
-  const Parsed body = parse_simple_expression(context);
+  return parse_conditional_from(context, start(), before);
+}
+
+Parsed PythonParser::parse_conditional_from(ExprContext context, uint32_t s, const ExprMark& before) {
+  if (at(T::Lambda)) return parse_lambda(s, before);
+  const Parsed body = parse_binary_from(Precedence::None, context, s, before);
   if (!at(T::If)) return body;
   const NestingGuard guard(*this);
   bump();
@@ -106,9 +109,12 @@ Parsed PythonParser::parse_conditional_or_higher(ExprContext context) {
 Parsed PythonParser::parse_simple_expression(ExprContext context) { return parse_binary(Precedence::None, context); }
 
 Parsed PythonParser::parse_binary(Precedence left, ExprContext context) {
-  const uint32_t s = start();
   const ExprMark before = mark();
-  const Parsed lhs = parse_lhs(left, context);
+  return parse_binary_from(left, context, start(), before);
+}
+
+Parsed PythonParser::parse_binary_from(Precedence left, ExprContext context, uint32_t s, const ExprMark& before) {
+  const Parsed lhs = parse_lhs(left, context, s, before);
   return parse_binary_rest(lhs, left, context, s, before);
 }
 
@@ -163,9 +169,7 @@ Parsed PythonParser::parse_binary_rest(Parsed left, Precedence left_precedence, 
 
 // Prefix operators and what they may stand in, then an atom with its calls,
 // subscripts and attributes.
-Parsed PythonParser::parse_lhs(Precedence left, ExprContext context) {
-  const uint32_t s = start();
-  const ExprMark before = mark();
+Parsed PythonParser::parse_lhs(Precedence left, ExprContext context, uint32_t s, const ExprMark& before) {
   switch (kind()) {
     case T::Plus:
     case T::Minus:
@@ -182,7 +186,7 @@ Parsed PythonParser::parse_lhs(Precedence left, ExprContext context) {
     }
     case T::Star: {
       const NestingGuard guard(*this);
-      const Parsed e = parse_starred(context);
+      const Parsed e = parse_starred(context, s, before);
       if (left > Precedence::None || !context.has(ExprContext::kAllowStarred)) fail(K::StarredNotAllowed, e.range);
       return e;
     }
@@ -195,24 +199,22 @@ Parsed PythonParser::parse_lhs(Precedence left, ExprContext context) {
       return e;
     }
     case T::Lambda: {
-      const Parsed e = parse_lambda();
+      const Parsed e = parse_lambda(s, before);
       fail(K::LambdaNotAllowed, e.range);
     }
     case T::Yield: {
       const NestingGuard guard(*this);
-      const Parsed e = parse_yield();
+      const Parsed e = parse_yield(s, before);
       if (left > Precedence::None || !context.has(ExprContext::kAllowYield)) fail(K::YieldNotAllowed, e.range);
       return e;
     }
     default:
       break;
   }
-  return parse_postfix(parse_atom(), s, before);
+  return parse_postfix(parse_atom(s, before), s, before);
 }
 
-Parsed PythonParser::parse_starred(ExprContext context) {
-  const uint32_t s = start();
-  const ExprMark before = mark();
+Parsed PythonParser::parse_starred(ExprContext context, uint32_t s, const ExprMark& before) {
   bump();  // *
   const Parsed value = context.has(ExprContext::kStarredBitwiseOr) ? parse_bitwise_or_value()
                                                                     : parse_conditional_or_higher(context);
@@ -231,9 +233,7 @@ Parsed PythonParser::parse_bitwise_or_value() {
   return e;
 }
 
-Parsed PythonParser::parse_yield() {
-  const uint32_t s = start();
-  const ExprMark before = mark();
+Parsed PythonParser::parse_yield(uint32_t s, const ExprMark& before) {
   bump();  // yield
   if (eat(T::From)) {
     const Parsed value = parse_expression_list({});
@@ -244,10 +244,8 @@ Parsed PythonParser::parse_yield() {
   return replace(before, ExprKind::Yield, range_from(s));
 }
 
-Parsed PythonParser::parse_lambda() {
+Parsed PythonParser::parse_lambda(uint32_t s, const ExprMark& before) {
   const NestingGuard guard(*this);
-  const uint32_t s = start();
-  const ExprMark before = mark();
   bump();  // lambda
   if (!at(T::Colon)) parse_parameters(true);
   expect(T::Colon);
@@ -285,7 +283,7 @@ Parsed PythonParser::parse_name() {
                 kAssignable, id.range};
 }
 
-Parsed PythonParser::parse_atom() {
+Parsed PythonParser::parse_atom(uint32_t s, const ExprMark& before) {
   const Token t = token();
   const TextRange range{t.start, t.end};
   const auto literal = [&](ExprKind k) {
@@ -304,9 +302,9 @@ Parsed PythonParser::parse_atom() {
     case T::String:
     case T::FStringStart:
     case T::TStringStart: return parse_strings();
-    case T::Lpar: return parse_parenthesized();
-    case T::Lsqb: return parse_list_like();
-    case T::Lbrace: return parse_set_or_dict_like();
+    case T::Lpar: return parse_parenthesized(s, before);
+    case T::Lsqb: return parse_list_like(s, before);
+    case T::Lbrace: return parse_set_or_dict_like(s, before);
     default:
       if (is_keyword(t.kind)) return parse_name();
       fail(K::ExpectedExpression);
@@ -344,50 +342,52 @@ void PythonParser::parse_arguments(uint32_t call, bool class_bases) {
   const NestingGuard guard(*this);
   bump();  // (
   const size_t base = keyword_scratch_.size();
-  bool seen_keyword = false, seen_keyword_unpacking = false, bare_generator = false;
-  size_t count = 0;
-  const bool trailing_comma = comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] {
-    ++count;
-    const uint32_t argument_start = start();
-    if (eat(T::DoubleStar)) {
-      const ExprId value = parse_conditional_or_higher().id;
-      keyword_scratch_.push_back({range_from(argument_start), std::nullopt, value});
-      seen_keyword_unpacking = true;
-      return;
-    }
-    const ExprMark before = mark();
-    Parsed e = parse_named_or_higher(ExprContext::starred_conditional());
-    bool generator = false;
-    if (is_comprehension_start(kind())) {
-      if (e.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, e.range);
-      parse_comprehension_clauses();
-      e = replace(before, ExprKind::Generator, range_from(argument_start));
-      generator = true;
-    } else if (seen_keyword_unpacking && e.unparenthesized(ExprKind::Starred)) {
-      fail(K::IterableAfterKeywordUnpacking, e.range);
-    }
-    if (eat(T::Equal)) {
-      seen_keyword = true;
-      if (!e.is(ExprKind::Name)) fail(K::ExpectedKeywordName, e.range);
-      cut_back(before);
-      const TextRange name_range = e.range;
-      const auto offset = static_cast<uint32_t>(m_.strings.size());
-      append_identifier(std::string_view(source_).substr(name_range.start, name_range.length()), m_.strings);
-      const Identifier name{name_range, {offset, static_cast<uint32_t>(m_.strings.size() - offset)}};
-      const ExprId value = parse_conditional_or_higher().id;
-      keyword_scratch_.push_back({range_from(argument_start), name, value});
-      return;
-    }
-    if (!e.unparenthesized(ExprKind::Starred)) {
-      if (seen_keyword_unpacking) fail(K::PositionalAfterKeywordUnpacking, e.range);
-      if (seen_keyword) fail(K::PositionalAfterKeyword, e.range);
-    }
-    bare_generator |= generator;
-    cut_back(before);  // positional arguments are not kept
-  });
+  ArgumentsSeen seen;
+  const bool trailing_comma =
+      comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] { parse_argument(seen); });
   expect(T::Rpar);
-  if (bare_generator && (count > 1 || trailing_comma || class_bases)) fail(K::UnparenthesizedGenerator);
+  if (seen.bare_generator && (seen.count > 1 || trailing_comma || class_bases)) fail(K::UnparenthesizedGenerator);
   m_.calls[call].keywords = flush(keyword_scratch_, base, m_.keywords);
+}
+
+// One argument of a call: keywords are kept, positional arguments dropped.
+void PythonParser::parse_argument(ArgumentsSeen& seen) {
+  ++seen.count;
+  const uint32_t argument_start = start();
+  if (eat(T::DoubleStar)) {
+    const ExprId value = parse_conditional_or_higher().id;
+    keyword_scratch_.push_back({range_from(argument_start), std::nullopt, value});
+    seen.keyword_unpacking = true;
+    return;
+  }
+  const ExprMark before = mark();
+  Parsed e = parse_named_or_higher(ExprContext::starred_conditional());
+  bool generator = false;
+  if (is_comprehension_start(kind())) {
+    if (e.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, e.range);
+    parse_comprehension_clauses();
+    e = replace(before, ExprKind::Generator, range_from(argument_start));
+    generator = true;
+  } else if (seen.keyword_unpacking && e.unparenthesized(ExprKind::Starred)) {
+    fail(K::IterableAfterKeywordUnpacking, e.range);
+  }
+  if (eat(T::Equal)) {
+    seen.keyword = true;
+    if (!e.is(ExprKind::Name)) fail(K::ExpectedKeywordName, e.range);
+    cut_back(before);
+    const auto offset = static_cast<uint32_t>(m_.strings.size());
+    append_identifier(std::string_view(source_).substr(e.range.start, e.range.length()), m_.strings);
+    const Identifier name{e.range, {offset, static_cast<uint32_t>(m_.strings.size() - offset)}};
+    const ExprId value = parse_conditional_or_higher().id;
+    keyword_scratch_.push_back({range_from(argument_start), name, value});
+    return;
+  }
+  if (!e.unparenthesized(ExprKind::Starred)) {
+    if (seen.keyword_unpacking) fail(K::PositionalAfterKeywordUnpacking, e.range);
+    if (seen.keyword) fail(K::PositionalAfterKeyword, e.range);
+  }
+  seen.bare_generator |= generator;
+  cut_back(before);
 }
 
 Parsed PythonParser::parse_subscript(uint32_t s, const ExprMark& before) {
@@ -435,10 +435,8 @@ void PythonParser::parse_comprehension_clauses() {
   }
 }
 
-Parsed PythonParser::parse_parenthesized() {
+Parsed PythonParser::parse_parenthesized(uint32_t s, const ExprMark& before) {
   const NestingGuard guard(*this);
-  const uint32_t s = start();
-  const ExprMark before = mark();
   bump();  // (
   if (eat(T::Rpar)) return replace(before, ExprKind::Tuple, range_from(s), Parsed::kOwnParens | kAssignable);
   Parsed e = parse_named_or_higher(ExprContext::yield_or_starred_bitwise_or());
@@ -455,10 +453,8 @@ Parsed PythonParser::parse_parenthesized() {
   return e;
 }
 
-Parsed PythonParser::parse_list_like() {
+Parsed PythonParser::parse_list_like(uint32_t s, const ExprMark& before) {
   const NestingGuard guard(*this);
-  const uint32_t s = start();
-  const ExprMark before = mark();
   bump();  // [
   if (eat(T::Rsqb)) return replace(before, ExprKind::List, range_from(s), kAssignable);
   const Parsed first = parse_named_or_higher(ExprContext::starred_bitwise_or());
@@ -476,10 +472,8 @@ Parsed PythonParser::parse_list_like() {
   return replace(before, ExprKind::List, range_from(s), flags & kAssignable);
 }
 
-Parsed PythonParser::parse_set_or_dict_like() {
+Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) {
   const NestingGuard guard(*this);
-  const uint32_t s = start();
-  const ExprMark before = mark();
   bump();  // {
   const size_t base = item_scratch_.size();
   const auto dict = [&] {

@@ -985,7 +985,6 @@ void PythonParser::parse_match_subject() {
 void PythonParser::parse_match_body(uint32_t s) {
   expect(T::Newline);
   if (!at(T::Indent)) fail(K::ExpectedIndentedBlock);
-  const NestingGuard guard(*this);
   bump();
   if (!at(T::Case)) fail(K::ExpectedCase);
   const size_t base = case_scratch_.size();

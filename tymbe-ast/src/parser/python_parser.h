@@ -224,18 +224,30 @@ class PythonParser {
   void parse_augmented_assignment(uint32_t start, const ExprMark& mark, Parsed target);
 
   // ---------------------------------------------------------------- expressions
+  // Each level below takes the start and the mark of the expression it
+  // begins, from the level above where they are the same: one mark per
+  // nesting, not one per level, keeps the recursion's frames small.
   Parsed parse_expression_list(ExprContext context);
   Parsed parse_named_or_higher(ExprContext context);
   Parsed parse_conditional_or_higher(ExprContext context = {});
+  Parsed parse_conditional_from(ExprContext context, uint32_t start, const ExprMark& before);
   Parsed parse_simple_expression(ExprContext context);
   Parsed parse_binary(Precedence left, ExprContext context);
+  Parsed parse_binary_from(Precedence left, ExprContext context, uint32_t start, const ExprMark& before);
   Parsed parse_binary_rest(Parsed left, Precedence left_precedence, ExprContext context, uint32_t start,
-                           const ExprMark& mark);
-  Parsed parse_lhs(Precedence left, ExprContext context);
+                           const ExprMark& before);
+  Parsed parse_lhs(Precedence left, ExprContext context, uint32_t start, const ExprMark& before);
   Parsed parse_bitwise_or_value();
-  Parsed parse_atom();
+  Parsed parse_atom(uint32_t start, const ExprMark& before);
   Parsed parse_postfix(Parsed lhs, uint32_t start, const ExprMark& mark);
+  struct ArgumentsSeen {
+    size_t count = 0;
+    bool keyword = false;
+    bool keyword_unpacking = false;
+    bool bare_generator = false;  // a generator without its own parentheses
+  };
   void parse_arguments(uint32_t call_index, bool class_bases);
+  void parse_argument(ArgumentsSeen& seen);
   Parsed parse_subscript(uint32_t start, const ExprMark& mark);
   void parse_slice();
   Parsed parse_name();
@@ -245,15 +257,15 @@ class PythonParser {
   void parse_interpolated_elements(TokenKind middle, bool format_spec, uint8_t flags);
   void parse_replacement_field(uint8_t flags);
   void check_literal_part(const Token& t, uint8_t flags, uint32_t start, uint32_t end, std::string* out);
-  Parsed parse_parenthesized();
-  Parsed parse_list_like();
-  Parsed parse_set_or_dict_like();
+  Parsed parse_parenthesized(uint32_t start, const ExprMark& before);
+  Parsed parse_list_like(uint32_t start, const ExprMark& before);
+  Parsed parse_set_or_dict_like(uint32_t start, const ExprMark& before);
   Parsed parse_tuple_rest(Parsed first, uint32_t start, const ExprMark& mark, bool parenthesized,
                           ExprContext element_context, bool named_elements);
   void parse_comprehension_clauses();
-  Parsed parse_lambda();
-  Parsed parse_yield();
-  Parsed parse_starred(ExprContext context);
+  Parsed parse_lambda(uint32_t start, const ExprMark& before);
+  Parsed parse_yield(uint32_t start, const ExprMark& before);
+  Parsed parse_starred(ExprContext context, uint32_t start, const ExprMark& before);
   void check_target(const Parsed& target);
 
   // ---------------------------------------------------------------- patterns

@@ -87,7 +87,6 @@ PythonParser::PatternKind PythonParser::parse_pattern(bool allow_star) {
 }
 
 PythonParser::PatternKind PythonParser::parse_pattern_lhs(bool allow_star) {
-  const NestingGuard guard(*this);
   PatternKind lhs;
   switch (kind()) {
     case T::Lbrace:
@@ -102,6 +101,7 @@ PythonParser::PatternKind PythonParser::parse_pattern_lhs(bool allow_star) {
       break;
     case T::Lpar:
     case T::Lsqb: {
+      const NestingGuard guard(*this);
       const TokenKind closing = at(T::Lpar) ? T::Rpar : T::Rsqb;
       const bool list = at(T::Lsqb);
       bump();
@@ -131,6 +131,7 @@ PythonParser::PatternKind PythonParser::parse_pattern_lhs(bool allow_star) {
   if (at(T::Plus) || at(T::Minus)) {
     if (lhs != PatternKind::Real) fail(K::ExpectedRealNumber);
     bump();
+    const NestingGuard guard(*this);
     if (parse_pattern_lhs(false) != PatternKind::Imaginary) fail(K::ExpectedImaginaryNumber);
     lhs = PatternKind::Value;
   }
@@ -197,6 +198,7 @@ void PythonParser::parse_sequence_pattern_rest(TokenKind closing) {
 }
 
 void PythonParser::parse_mapping_pattern() {
+  const NestingGuard guard(*this);
   bump();  // {
   bool rest = false;
   comma_list([&] { return at(T::Star) || is_mapping_key_start(kind()); }, [&] { return at(T::Rbrace); }, true, [&] {
