@@ -1,9 +1,7 @@
-// Throughput of the parser front ends over a folder of Python files (make
-// bench gives the standard library of the interpreter the build is for):
-//   parse_module   the hand-written lexer and parser, checks and comments
-//   tree-sitter    today's front end: checks, parse, scan, conversion
-// and the memory the Modules keep beyond their sources. Single-threaded; each
-// figure is the best of several passes, the front ends alternating.
+// Throughput of parse_module (checks, lexer, parser, comments) over a folder
+// of Python files (make bench gives the standard library of the interpreter
+// the build is for), and the memory the Modules keep beyond their sources.
+// Single-threaded; the figure is the best of several passes.
 //
 //   tymbe_parser_bench CORPUS_DIR [PASSES]
 
@@ -16,7 +14,6 @@
 #include <vector>
 
 #include "corpus.h"
-#include "parser/python_parser.h"
 #include "tymbe_ast/parser.h"
 
 namespace {
@@ -75,18 +72,14 @@ int main(int argc, char** argv) {
   size_t bytes = 0;
   for (const auto& t : texts) bytes += t.size();
 
-  Pass best_new, best_old;
-  best_new.seconds = best_old.seconds = 1e300;
+  Pass best;
+  best.seconds = 1e300;
   for (int pass = 0; pass < passes; ++pass) {
-    const Pass fresh = run_pass(texts, [](std::string t) { return tymbe::ast::parser::parse_python_module(std::move(t)); });
-    if (fresh.seconds < best_new.seconds) best_new = fresh;
-    const Pass old = run_pass(texts, [](std::string t) { return tymbe::ast::parse_module(std::move(t)); });
-    if (old.seconds < best_old.seconds) best_old = old;
+    const Pass fresh = run_pass(texts, [](std::string t) { return tymbe::ast::parse_module(std::move(t)); });
+    if (fresh.seconds < best.seconds) best = fresh;
   }
   const double mb = static_cast<double>(bytes) / 1e6;
   std::printf("corpus         %zu files, %.1f MB (%s), best of %d passes\n", texts.size(), mb, root.c_str(), passes);
-  print("parse_module", best_new, mb);
-  print("tree-sitter", best_old, mb);
-  std::printf("speed-up       %.2fx\n", best_old.seconds / best_new.seconds);
+  print("parse_module", best, mb);
   return 0;
 }

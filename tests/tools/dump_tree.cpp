@@ -13,7 +13,6 @@
 #include <string>
 #include <string_view>
 
-#include "parser/python_parser.h"
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/syntax_tree.h"
 
@@ -426,10 +425,6 @@ class Dumper {
   std::string* out_ = nullptr;
 };
 
-// Which parser front end reads the files: today's, or the hand-written one
-// that is to replace it ("--parser=new").
-bool use_new_parser = false;
-
 std::string dump_file(const std::string& path) {
   std::string out = "{\"path\":";
   put_string(out, path);
@@ -442,7 +437,7 @@ std::string dump_file(const std::string& path) {
     return out;
   }
   try {
-    auto parsed = use_new_parser ? parser::parse_python_module(text.str()) : parse_module(text.str());
+    auto parsed = parse_module(text.str());
     if (!parsed.ok()) {
       out += ",\"valid\":false,\"error\":";
       put_string(out, parsed.error().message());
@@ -470,10 +465,7 @@ std::string dump_file(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--parser=new") use_new_parser = true;
-  }
+int main() {
   std::ios::sync_with_stdio(false);
   std::string path;
   while (std::getline(std::cin, path)) {

@@ -253,12 +253,13 @@ class Lexer {
 
   // After a backslash: it must end the line, and the file must go on.
   std::optional<Lexed> line_continuation() {
+    const uint32_t backslash = pos_ - 1;
     if (eat('\r')) {
       eat('\n');
     } else if (!eat('\n')) {
-      return fail(K::CharacterAfterLineContinuation, {pos_ - 1, pos_});
+      return fail(K::CharacterAfterLineContinuation, {backslash, pos_});
     }
-    if (pos_ >= n_) return fail(K::EndOfFileAfterLineContinuation);
+    if (pos_ >= n_) return fail(K::EndOfFileAfterLineContinuation, {backslash, pos_});
     return std::nullopt;
   }
 

@@ -55,16 +55,7 @@ Operator binary_operator(TokenKind k, TokenKind next) {
 
 bool is_comprehension_start(TokenKind k) { return k == T::For || k == T::Async; }
 
-StringPrefix prefix_of(const Token& t) {
-  StringPrefix prefix;
-  prefix.raw = (t.flags & kRaw) != 0;
-  prefix.bytes = (t.flags & kBytes) != 0;
-  prefix.format = (t.flags & (kFormat | kTemplate)) != 0;
-  prefix.quote = (t.flags & kDoubleQuote) ? '"' : '\'';
-  prefix.prefix_length = t.prefix_length();
-  prefix.quote_length = t.quote_length();
-  return prefix;
-}
+StringPrefix prefix_of(uint8_t flags) { return {(flags & kRaw) != 0, (flags & kBytes) != 0}; }
 
 }  // namespace
 
@@ -346,7 +337,9 @@ void PythonParser::parse_arguments(uint32_t call, bool class_bases) {
   const bool trailing_comma =
       comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] { parse_argument(seen); });
   expect(T::Rpar);
-  if (seen.bare_generator && (seen.count > 1 || trailing_comma || class_bases)) fail(K::UnparenthesizedGenerator);
+  if (seen.bare_generator && (seen.count > 1 || trailing_comma || class_bases)) {
+    fail(K::UnparenthesizedGenerator, *seen.bare_generator);
+  }
   m_.calls[call].keywords = flush(keyword_scratch_, base, m_.keywords);
 }
 
@@ -364,7 +357,6 @@ void PythonParser::parse_argument(ArgumentsSeen& seen) {
   Parsed e = parse_named_or_higher(ExprContext::starred_conditional());
   bool generator = false;
   if (is_comprehension_start(kind())) {
-    if (e.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, e.range);
     parse_comprehension_clauses();
     e = replace(before, ExprKind::Generator, range_from(argument_start));
     generator = true;
@@ -386,7 +378,7 @@ void PythonParser::parse_argument(ArgumentsSeen& seen) {
     if (seen.keyword_unpacking) fail(K::PositionalAfterKeywordUnpacking, e.range);
     if (seen.keyword) fail(K::PositionalAfterKeyword, e.range);
   }
-  seen.bare_generator |= generator;
+  if (generator && !seen.bare_generator) seen.bare_generator = e.range;
   cut_back(before);
 }
 
@@ -442,7 +434,6 @@ Parsed PythonParser::parse_parenthesized(uint32_t s, const ExprMark& before) {
   Parsed e = parse_named_or_higher(ExprContext::yield_or_starred_bitwise_or());
   if (at(T::Comma)) return parse_tuple_rest(e, s, before, true, ExprContext::starred_bitwise_or(), true);
   if (is_comprehension_start(kind())) {
-    if (e.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, e.range);
     parse_comprehension_clauses();
     expect(T::Rpar);
     return replace(before, ExprKind::Generator, range_from(s), Parsed::kOwnParens);
@@ -459,7 +450,6 @@ Parsed PythonParser::parse_list_like(uint32_t s, const ExprMark& before) {
   if (eat(T::Rsqb)) return replace(before, ExprKind::List, range_from(s), kAssignable);
   const Parsed first = parse_named_or_higher(ExprContext::starred_bitwise_or());
   if (is_comprehension_start(kind())) {
-    if (first.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, first.range);
     parse_comprehension_clauses();
     expect(T::Rsqb);
     return replace(before, ExprKind::ListComp, range_from(s));
@@ -501,12 +491,17 @@ Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) 
                   range};
   }
   if (eat(T::DoubleStar)) {
-    item_scratch_.push_back({kNoExpr, parse_bitwise_or_value().id});
+    const ExprId value = parse_bitwise_or_value().id;
+    if (is_comprehension_start(kind())) {  // {**d for d in ds}
+      parse_comprehension_clauses();
+      expect(T::Rbrace);
+      return replace(before, ExprKind::DictComp, range_from(s));
+    }
+    item_scratch_.push_back({kNoExpr, value});
     return dict();
   }
   const Parsed key = parse_named_or_higher(ExprContext::starred_bitwise_or());
   if (is_comprehension_start(kind())) {
-    if (key.unparenthesized(ExprKind::Starred)) fail(K::UnpackingInComprehension, key.range);
     parse_comprehension_clauses();
     expect(T::Rbrace);
     return replace(before, ExprKind::SetComp, range_from(s));
@@ -535,11 +530,9 @@ Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) 
 
 // ------------------------------------------------------------------ strings
 
-void PythonParser::check_literal_part(const Token& t, uint8_t flags, uint32_t begin, uint32_t end,
+void PythonParser::check_literal_part(uint8_t flags, uint32_t begin, uint32_t end,
                                       std::string* out) {
-  Token as_prefix = t;
-  as_prefix.flags = flags;
-  const StringPrefix prefix = prefix_of(as_prefix);
+  const StringPrefix prefix = prefix_of(flags);
   if (end <= begin) return;
   if (auto problem = decode_string_body(std::string_view(source_).substr(begin, end - begin), prefix, out)) {
     fail_text(std::move(problem->description),
@@ -556,7 +549,7 @@ Parsed PythonParser::parse_strings() {
     const Token t = token();
     if (t.kind == T::String) {
       const uint32_t body_start = t.start + t.prefix_length() + t.quote_length();
-      check_literal_part(t, t.flags, body_start, t.end - t.quote_length(), &m_.strings);
+      check_literal_part(t.flags, body_start, t.end - t.quote_length(), &m_.strings);
       bytes += (t.flags & kBytes) != 0;
       bump();
     } else if (t.kind == T::FStringStart || t.kind == T::TStringStart) {
@@ -592,7 +585,7 @@ void PythonParser::parse_interpolated_elements(TokenKind middle, bool, uint8_t f
   for (;;) {
     if (at(middle)) {
       const Token t = token();
-      check_literal_part(t, flags, t.start, t.end, nullptr);
+      check_literal_part(flags, t.start, t.end, nullptr);
       bump();
     } else if (at(T::Lbrace)) {
       parse_replacement_field(flags);
@@ -606,8 +599,7 @@ void PythonParser::parse_replacement_field(uint8_t flags) {
   const NestingGuard guard(*this);
   const ExprMark before = mark();
   bump();  // {
-  const Parsed value = parse_expression_list(ExprContext::yield_or_starred_bitwise_or());
-  if (!value.parenthesized() && value.is(ExprKind::Lambda)) fail(K::LambdaInFString, value.range);
+  parse_expression_list(ExprContext::yield_or_starred_bitwise_or());
   eat(T::Equal);
   if (at(T::Exclamation)) {
     const uint32_t mark_end = token().end;

@@ -443,6 +443,7 @@ void PythonParser::parse_from_import(uint32_t s) {
   if (count == 0) fail(K::EmptyNames);
   if (star && count > 1) fail(K::StarImportNotAlone, range_from(names_start));
   if (parenthesized) expect(T::Rpar);
+  if (star && parenthesized) fail(K::ParenthesizedStarImport, range_from(names_start));
   import.names = {first, count};
   m_.import_froms.push_back(std::move(import));
   add_stmt(StmtKind::ImportFrom, range_from(s), static_cast<uint32_t>(m_.import_froms.size() - 1));

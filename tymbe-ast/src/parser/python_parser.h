@@ -10,6 +10,7 @@
 // for and nothing more.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -244,7 +245,7 @@ class PythonParser {
     size_t count = 0;
     bool keyword = false;
     bool keyword_unpacking = false;
-    bool bare_generator = false;  // a generator without its own parentheses
+    std::optional<TextRange> bare_generator;  // a generator without its own parentheses
   };
   void parse_arguments(uint32_t call_index, bool class_bases);
   void parse_argument(ArgumentsSeen& seen);
@@ -256,7 +257,7 @@ class PythonParser {
   void parse_interpolated_string(bool* is_template);
   void parse_interpolated_elements(TokenKind middle, bool format_spec, uint8_t flags);
   void parse_replacement_field(uint8_t flags);
-  void check_literal_part(const Token& t, uint8_t flags, uint32_t start, uint32_t end, std::string* out);
+  void check_literal_part(uint8_t flags, uint32_t start, uint32_t end, std::string* out);
   Parsed parse_parenthesized(uint32_t start, const ExprMark& before);
   Parsed parse_list_like(uint32_t start, const ExprMark& before);
   Parsed parse_set_or_dict_like(uint32_t start, const ExprMark& before);

@@ -31,6 +31,7 @@ bool is_pattern_start(TokenKind k) {
 bool is_mapping_key_start(TokenKind k) {
   switch (k) {
     case T::DoubleStar:
+    case T::Plus:
     case T::Name:
     case T::None:
     case T::True:
@@ -63,11 +64,12 @@ void PythonParser::parse_case() {
 }
 
 void PythonParser::parse_patterns() {
+  const uint32_t s = start();
   const PatternKind first = parse_pattern(true);
   if (at(T::Comma)) {
     parse_sequence_pattern_rest(T::EndOfFile);
   } else if (first == PatternKind::Star) {
-    fail(K::StarPatternNotAllowed);
+    fail(K::StarPatternNotAllowed, range_from(s));
   }
 }
 
@@ -161,11 +163,9 @@ PythonParser::PatternKind PythonParser::parse_literal_pattern() {
     case T::Minus: {
       const TokenKind number = peek();
       if (number != T::Int && number != T::Float && number != T::Complex) break;
-      const bool plus = at(T::Plus);
       bump();
       const Parsed operand = parse_binary(Precedence::Unary, {});
       if (!operand.is(ExprKind::NumberLiteral)) fail(K::ExpectedNumberAfterSign, operand.range);
-      if (plus) fail(K::PlusInPattern);
       return number == T::Complex ? PatternKind::Value : PatternKind::Real;
     }
     default:

@@ -3,6 +3,7 @@
 #include <unicode/uchar.h>
 
 #include "parser/character_aliases.h"
+#include "utf8.h"
 
 namespace tymbe::ast::parser {
 
@@ -15,27 +16,9 @@ int hex_value(char c) {
   return -1;
 }
 
-void append_utf8(uint32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // A text cannot hold a lone surrogate; it becomes U+FFFD.
 void append_code_point(uint32_t cp, std::string& out) {
-  append_utf8(cp >= 0xD800 && cp <= 0xDFFF ? 0xFFFD : cp, out);
+  utf8::append(cp >= 0xD800 && cp <= 0xDFFF ? utf8::kReplacement : cp, out);
 }
 
 std::optional<uint32_t> lookup_character_name(std::string_view name) {
@@ -53,35 +36,6 @@ EscapeError error_at(std::string description, size_t offset, size_t length) {
 }
 
 }  // namespace
-
-StringPrefix read_string_prefix(std::string_view opening) {
-  StringPrefix prefix;
-  bool unicode = false;
-  size_t letters = 0;
-  size_t i = 0;
-  for (; i < opening.size(); ++i) {
-    const char c = opening[i];
-    bool* flag = nullptr;
-    switch (c) {
-      case 'r': case 'R': flag = &prefix.raw; break;
-      case 'b': case 'B': flag = &prefix.bytes; break;
-      case 'f': case 'F': flag = &prefix.format; break;
-      case 'u': case 'U': flag = &unicode; break;
-      default: break;
-    }
-    if (flag == nullptr) break;
-    if (*flag) prefix.valid = false;  // a letter given twice
-    *flag = true;
-    ++letters;
-  }
-  prefix.prefix_length = static_cast<uint32_t>(i);
-  if (i < opening.size()) prefix.quote = opening[i];
-  prefix.quote_length = static_cast<uint32_t>(opening.size() - i);
-  if (unicode && letters > 1) prefix.valid = false;
-  if (prefix.bytes && prefix.format) prefix.valid = false;
-  if (prefix.quote == '`') prefix.valid = false;
-  return prefix;
-}
 
 std::optional<EscapeError> decode_string_body(std::string_view body, const StringPrefix& prefix, std::string* out) {
   if (prefix.bytes) {

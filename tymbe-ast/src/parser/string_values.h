@@ -1,5 +1,5 @@
 #pragma once
-// String literals: their prefixes, and their values after escape processing.
+// String literals: their values after escape processing.
 
 #include <cstdint>
 #include <optional>
@@ -8,18 +8,11 @@
 
 namespace tymbe::ast::parser {
 
+// What decides how a literal's escapes read.
 struct StringPrefix {
   bool raw = false;
   bool bytes = false;
-  bool format = false;
-  bool valid = true;        // one of Python 3's prefixes: r, u, b, br, f, fr in any case and order
-  char quote = 0;           // ' or " (or ` for Python 2's backquotes)
-  uint32_t prefix_length = 0;
-  uint32_t quote_length = 0;  // 1, or 3 for a triple-quoted literal
 };
-
-// Reads the opening token of a literal: its prefix letters and its quotes.
-StringPrefix read_string_prefix(std::string_view opening);
 
 struct EscapeError {
   std::string description;

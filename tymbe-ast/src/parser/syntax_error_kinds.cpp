@@ -12,7 +12,6 @@ using K = SyntaxErrorKind;
 constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::NullByte, "Source code cannot contain null bytes"},
     {K::InvalidUtf8, "Source is not valid UTF-8"},
-    {K::SourceTooLarge, "Source is too large: byte offsets are 32-bit, so a source must be below 4 GiB"},
     {K::NestingTooDeep, "Nesting too deep: more than 1000 brackets, blocks or operators inside one another"},
 
     {K::UnexpectedCharacter, "Unexpected character"},
@@ -28,7 +27,6 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::LeadingZeros, "Leading zeros in decimal integer literals are not permitted"},
     {K::UnderscoreAfterDecimalPoint, "Invalid number literal: \"_\" after the decimal point"},
     {K::IndentationMismatch, "Unindent does not match any outer indentation level"},
-    {K::EscapeSequence, "Invalid escape sequence"},
 
     {K::UnexpectedIndent, "Unexpected indentation"},
     {K::ExpectedIndentedBlock, "Expected an indented block"},
@@ -53,8 +51,6 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::UnparenthesizedNamed, "Assignment expression must be parenthesized here"},
     {K::UnparenthesizedTuple, "Tuple must be parenthesized here"},
     {K::UnparenthesizedGenerator, "Generator expression must be parenthesized when it is not the only argument"},
-    {K::UnpackingInComprehension, "Iterable unpacking cannot be used in a comprehension"},
-    {K::LambdaInFString, "Lambda expression in an f-string or t-string must be parenthesized"},
     {K::EmptySubscript, "Expected an index or a slice"},
 
     {K::InvalidAssignmentTarget, "Invalid assignment target"},
@@ -75,7 +71,6 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::TwoVarargs, "Only one \"*\" parameter is allowed"},
     {K::TwoStarSeparators, "Only one \"*\" separator is allowed"},
     {K::StarSeparatorAfterVararg, "Keyword-only separator \"*\" cannot follow a \"*\" parameter"},
-    {K::TwoKwargs, "Only one \"**\" parameter is allowed"},
     {K::KeywordParameterExpected, "Expected a keyword-only parameter after \"*\""},
     {K::SlashFirst, "Positional-only separator \"/\" cannot come first"},
     {K::TwoSlashes, "Only one \"/\" separator is allowed"},
@@ -94,6 +89,7 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::EmptyNames, "Expected at least one name"},
     {K::TrailingComma, "Trailing comma not allowed here"},
     {K::StarImportNotAlone, "Star import must be the only imported name"},
+    {K::ParenthesizedStarImport, "Star import cannot be parenthesized"},
     {K::ExpectedModuleName, "Expected a module name"},
     {K::ExpectedAsName, "Expected a name after \"as\""},
     {K::RaiseWithoutException, "Exception missing in a \"raise\" with a cause"},
@@ -115,10 +111,9 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::ExpectedRealNumber, "Expected a real number"},
     {K::ExpectedImaginaryNumber, "Expected an imaginary number"},
     {K::ExpectedNumberAfterSign, "Expected a number literal after the sign"},
-    {K::PlusInPattern, "Unary \"+\" is not allowed in a literal pattern"},
 };
 
-constexpr size_t kKinds = static_cast<size_t>(K::PlusInPattern) + 1;
+constexpr size_t kKinds = static_cast<size_t>(K::ExpectedNumberAfterSign) + 1;
 
 // Indexed by kind; built once at compile time, so nothing is destroyed at exit.
 constexpr std::array<std::string_view, kKinds> kTable = [] {

@@ -15,7 +15,6 @@ enum class SyntaxErrorKind : uint8_t {
   // The text itself.
   NullByte,
   InvalidUtf8,
-  SourceTooLarge,
   NestingTooDeep,
 
   // Lexical.
@@ -32,7 +31,6 @@ enum class SyntaxErrorKind : uint8_t {
   LeadingZeros,
   UnderscoreAfterDecimalPoint,
   IndentationMismatch,
-  EscapeSequence,  // the description comes from the string decoder
 
   // Layout of statements.
   UnexpectedIndent,
@@ -60,8 +58,6 @@ enum class SyntaxErrorKind : uint8_t {
   UnparenthesizedNamed,
   UnparenthesizedTuple,
   UnparenthesizedGenerator,
-  UnpackingInComprehension,
-  LambdaInFString,
   EmptySubscript,
 
   // Targets.
@@ -84,7 +80,6 @@ enum class SyntaxErrorKind : uint8_t {
   TwoVarargs,
   TwoStarSeparators,
   StarSeparatorAfterVararg,
-  TwoKwargs,
   KeywordParameterExpected,
   SlashFirst,
   TwoSlashes,
@@ -105,6 +100,7 @@ enum class SyntaxErrorKind : uint8_t {
   EmptyNames,
   TrailingComma,
   StarImportNotAlone,
+  ParenthesizedStarImport,
   ExpectedModuleName,
   ExpectedAsName,
   RaiseWithoutException,
@@ -128,7 +124,6 @@ enum class SyntaxErrorKind : uint8_t {
   ExpectedRealNumber,
   ExpectedImaginaryNumber,
   ExpectedNumberAfterSign,
-  PlusInPattern,
 };
 
 std::string_view describe(SyntaxErrorKind kind);
