@@ -28,8 +28,9 @@ test: test-sanitize test-threads test-cpp test-python
 test-cpp: build
 	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
 
+# The installation test builds the module once more, with as many jobs.
 test-python: build
-	$(PYTEST) tests/python
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(PYTEST) tests/python
 
 # The C++ tests again under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
 test-sanitize: bootstrap
