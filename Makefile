@@ -14,7 +14,7 @@ PYTEST  := PYTHONPATH=$(CURDIR)/$(RELEASE)/python:/usr/lib/python3/dist-packages
 all: build
 
 bootstrap:
-	@tools/bootstrap
+	@PYTHON=$(PYTHON) tools/bootstrap
 
 configure: bootstrap
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_WERROR=ON \
