@@ -5,22 +5,31 @@ JOBS    ?= $(shell nproc)
 RELEASE := build/release
 SANITIZE := build/asan
 THREADS  := build/tsan
+BENCH    := build/bench
 PYTEST  := PYTHONPATH=$(CURDIR)/$(RELEASE)/python:/usr/lib/python3/dist-packages \
            $(PYTHON) -m pytest -q -p no:cacheprovider
 
-.PHONY: all bootstrap build example test test-cpp test-python test-sanitize test-threads bench clean
+.PHONY: all bootstrap configure build module example test test-cpp test-python test-sanitize test-threads bench clean
 
 all: build
 
 bootstrap:
-	@tools/bootstrap
+	@PYTHON=$(PYTHON) tools/bootstrap
 
-build: bootstrap
-	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_WERROR=ON \
+# The benchmarks are switched off explicitly: an older make bench turned them on
+# in this folder's cache.
+configure: bootstrap
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_WERROR=ON -DTYMBE_BUILD_BENCH=OFF \
 	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
+
+build: configure
 	@cmake --build $(RELEASE) -j $(JOBS) -- --no-print-directory
 
-example: build
+# The example needs the module only, not the C++ tests and tools.
+module: configure
+	@cmake --build $(RELEASE) -j $(JOBS) --target tymbe_rs -- --no-print-directory
+
+example: module
 	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) examples/example.py
 
 test: test-sanitize test-threads test-cpp test-python
@@ -28,8 +37,9 @@ test: test-sanitize test-threads test-cpp test-python
 test-cpp: build
 	ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
 
+# The installation test builds the module once more, with as many jobs.
 test-python: build
-	$(PYTEST) tests/python
+	CMAKE_BUILD_PARALLEL_LEVEL=$(JOBS) $(PYTEST) tests/python
 
 # The C++ tests again under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
 test-sanitize: bootstrap
@@ -49,14 +59,15 @@ test-threads: bootstrap
 
 # Figures over the interpreter's standard library; nothing is asserted.
 STDLIB := $(shell $(PYTHON) -c 'import sysconfig; print(sysconfig.get_paths()["stdlib"])')
+# A build folder of its own, so a benchmark run leaves the release build as it was.
 bench: bootstrap
-	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON \
+	@cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DTYMBE_BUILD_BENCH=ON -DTYMBE_BUILD_TESTS=OFF \
 	  -DPython3_EXECUTABLE=$(PYTHON) >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) -- --no-print-directory
-	$(RELEASE)/bench/tymbe_parser_bench $(STDLIB) 3
-	$(RELEASE)/bench/tymbe_extraction_bench $(STDLIB)
-	PYTHONPATH=$(CURDIR)/$(RELEASE)/python $(PYTHON) bench/index_bench.py --corpus $(STDLIB) \
-	  --parser-bench $(RELEASE)/bench/tymbe_parser_bench
+	@cmake --build $(BENCH) -j $(JOBS) -- --no-print-directory
+	$(BENCH)/bench/tymbe_parser_bench $(STDLIB) 3
+	$(BENCH)/bench/tymbe_extraction_bench $(STDLIB)
+	PYTHONPATH=$(CURDIR)/$(BENCH)/python $(PYTHON) bench/index_bench.py --corpus $(STDLIB) \
+	  --parser-bench $(BENCH)/bench/tymbe_parser_bench
 
 clean:
 	rm -rf build
