@@ -66,8 +66,7 @@ bench: bootstrap
 	@cmake --build $(BENCH) -j $(JOBS) -- --no-print-directory
 	$(BENCH)/bench/tymbe_parser_bench $(STDLIB) 3
 	$(BENCH)/bench/tymbe_extraction_bench $(STDLIB)
-	PYTHONPATH=$(CURDIR)/$(BENCH)/python $(PYTHON) bench/index_bench.py --corpus $(STDLIB) \
-	  --parser-bench $(BENCH)/bench/tymbe_parser_bench
+	PYTHONPATH=$(CURDIR)/$(BENCH)/python $(PYTHON) bench/index_bench.py --corpus $(STDLIB)
 
 clean:
 	rm -rf build
