@@ -354,6 +354,40 @@ TEST(ParserErrors, Python3FormsThatLookLikePython2) {
   }
 }
 
+// What ends a logical line and what indents a block, each with the number of
+// top-level statements and of statements in the first one's body.
+TEST(ParserSource, LogicalLinesAndIndentation) {
+  struct Case {
+    const char* what;
+    std::string source;
+    size_t top, first_body;
+  };
+  const Case cases[] = {
+      {"tabs and spaces in separate blocks", "if x:\n\tpass\nif y:\n        pass\n", 2, 1},
+      {"same columns, same characters", "if x:\n  \ta\n\t  b\n", 1, 2},
+      {"a form feed starts the column again", "if x:\n a\n\f b\n", 1, 2},
+      {"comment lines at any indentation", "if x:\n    a\n# c\n        # d\n  \n    b\n", 1, 2},
+      {"a line in brackets left of its block", "def f():\n    (a +\nb)\n    c\n", 1, 2},
+      {"a continued line is no indentation", "if x:\n    a = \\\n  1\n    b\n", 1, 2},
+      {"a backslash in the first column", "if x:\n\\\n    a\n", 1, 1},
+      {"lone carriage returns", "if x:\r    a\r    b\rc\r", 2, 2},
+      {"no line break at the end", "if x:\n    a", 1, 1},
+      {"a block ending at the end of the text", "if x:\n    if y:\n        a\n", 1, 1},
+      {"semicolons", "a; b;\nc", 3, 0},
+      {"a byte-order mark", "\xEF\xBB\xBFif x:\n    a\n", 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Module m = parse_ok(c.source);
+    ASSERT_EQ(m[m.body].size(), c.top);
+    if (c.first_body) {
+      ASSERT_EQ(top(m).kind, top(m).kind == StmtKind::If ? StmtKind::If : StmtKind::FunctionDef);
+      const Span<StmtId> body = top(m).kind == StmtKind::If ? m.if_(top(m)).body : m.function_def(top(m)).body;
+      EXPECT_EQ(body.size, c.first_body);
+    }
+  }
+}
+
 TEST(ParserSource, IndentationOfAnyWidth) {
   // Blocks nest by their indentation alone, however wide.
   const std::string source = "def f():\n" + std::string(300, ' ') + "if a:\n" + std::string(100000, ' ') +
