@@ -24,6 +24,14 @@ namespace {
 
 using K = SyntaxErrorKind;
 
+constexpr auto kAsciiIdentifier = [] {
+  std::array<bool, 128> table{};
+  for (int c = 0; c < 128; ++c) {
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+  return table;
+}();
+
 struct KeywordSpelling {
   std::string_view text;
   TokenKind kind;
@@ -46,9 +54,22 @@ constexpr KeywordSpelling kKeywordSpellings[] = {
 };
 
 TokenKind keyword_or_name(std::string_view text) {
+  // Only the keywords of the text's length are compared.
+  static constexpr auto kByLength = [] {
+    std::array<std::array<uint8_t, 12>, 9> table{};  // indices into kKeywordSpellings, 0xFF ends a row
+    for (auto& row : table) row.fill(0xFF);
+    for (uint8_t i = 0; i < std::size(kKeywordSpellings); ++i) {
+      auto& row = table[kKeywordSpellings[i].text.size()];
+      size_t k = 0;
+      while (row[k] != 0xFF) ++k;
+      row[k] = i;
+    }
+    return table;
+  }();
   if (text.size() < 2 || text.size() > 8) return TokenKind::Name;
-  for (const KeywordSpelling& k : kKeywordSpellings) {
-    if (k.text == text) return k.kind;
+  for (const uint8_t i : kByLength[text.size()]) {
+    if (i == 0xFF) break;
+    if (kKeywordSpellings[i].text == text) return kKeywordSpellings[i].kind;
   }
   return TokenKind::Name;
 }
@@ -428,7 +449,7 @@ class Lexer {
     while (pos_ < n_) {
       const auto c = static_cast<unsigned char>(s_[pos_]);
       if (c < 0x80) {
-        if (!is_identifier_continue(c)) break;
+        if (!kAsciiIdentifier[c]) break;
         ++pos_;
         continue;
       }
@@ -438,7 +459,7 @@ class Lexer {
       ascii = false;
       pos_ += static_cast<uint32_t>(length);
     }
-    if (!ascii) return {TokenKind::Name};
+    if (!ascii) return {TokenKind::Name, kNonAsciiName};
     return {keyword_or_name(s_.substr(token_start_, pos_ - token_start_))};
   }
 

@@ -165,7 +165,12 @@ TextRef PythonParser::add_text(std::string_view text) {
 
 Identifier PythonParser::identifier_at(const Token& t) {
   const auto offset = static_cast<uint32_t>(m_.strings.size());
-  append_identifier(std::string_view(source_).substr(t.start, t.end - t.start), m_.strings);
+  const std::string_view text = std::string_view(source_).substr(t.start, t.end - t.start);
+  if (t.kind == T::Name && (t.flags & kNonAsciiName)) {
+    append_identifier(text, m_.strings);
+  } else {
+    m_.strings.append(text);
+  }
   return {{t.start, t.end}, {offset, static_cast<uint32_t>(m_.strings.size() - offset)}};
 }
 

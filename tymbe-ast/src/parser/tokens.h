@@ -135,6 +135,10 @@ enum StringFlag : uint8_t {
   kUnicode = 1 << 6,  // the "u" prefix
 };
 
+// The flag of a Name token that holds a non-ASCII character (and so is NFKC
+// normalized to its text).
+inline constexpr uint8_t kNonAsciiName = 1;
+
 struct Token {
   uint32_t start = 0;
   uint32_t end = 0;
