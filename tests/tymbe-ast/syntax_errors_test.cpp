@@ -113,6 +113,7 @@ const Case kCases[] = {
     {"match x:\n  y = 1", K::ExpectedCase, 11, 12},
 
     {"match x:\n  case *a:\n    pass", K::StarPatternNotAllowed, 16, 18},
+    {"match x:\n  case a as _:\n    pass", K::WildcardAsTarget, 21, 22},
     {"match x:\n  case {a: 1}:\n    pass", K::InvalidMappingKey, 18, 19},
     {"match x:\n  case {**a, **b}:\n    pass", K::TwoDoubleStarPatterns, 25, 26},
     {"match x:\n  case {**a, 1: b}:\n    pass", K::PatternAfterDoubleStar, 26, 27},

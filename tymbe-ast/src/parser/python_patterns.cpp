@@ -82,7 +82,9 @@ PythonParser::PatternKind PythonParser::parse_pattern(bool allow_star) {
   }
   if (eat(T::As)) {
     if (lhs == PatternKind::Star) fail(K::StarPatternNotAllowed);
+    const Token name = token();
     parse_identifier();
+    if (name.end - name.start == 1 && source_[name.start] == '_') fail(K::WildcardAsTarget, {name.start, name.end});
     lhs = PatternKind::Other;
   }
   return lhs;

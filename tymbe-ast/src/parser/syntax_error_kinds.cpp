@@ -102,6 +102,7 @@ constexpr std::pair<K, std::string_view> kDescriptions[] = {
     {K::ExpectedCase, "Expected a \"case\" block"},
 
     {K::StarPatternNotAllowed, "Star pattern cannot be used here"},
+    {K::WildcardAsTarget, "\"_\" cannot be the name bound by \"as\""},
     {K::InvalidMappingKey, "Invalid mapping pattern key"},
     {K::TwoDoubleStarPatterns, "Only one \"**\" pattern is allowed"},
     {K::PatternAfterDoubleStar, "Pattern cannot follow a \"**\" pattern"},

@@ -115,6 +115,7 @@ enum class SyntaxErrorKind : uint8_t {
 
   // Patterns.
   StarPatternNotAllowed,
+  WildcardAsTarget,
   InvalidMappingKey,
   TwoDoubleStarPatterns,
   PatternAfterDoubleStar,
