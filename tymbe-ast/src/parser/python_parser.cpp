@@ -595,15 +595,23 @@ void PythonParser::parse_while() {
   const ExprMark before = mark();
   parse_named_or_higher({});
   cut_back(before);
+  parse_loop_rest(StmtKind::While, s, false);
+}
+
+// A loop's body after its header, and its else clause.
+void PythonParser::parse_loop_rest(StmtKind kind, uint32_t s, bool is_async) {
   expect(T::Colon);
   const Span<StmtId> body = parse_body();
-  Span<StmtId> orelse{static_cast<uint32_t>(m_.stmt_lists.size()), 0};
-  if (eat(T::Else)) {
-    expect(T::Colon);
-    orelse = parse_body();
-  }
-  m_.loops.push_back({false, body, orelse});
-  add_stmt(StmtKind::While, range_from(s), static_cast<uint32_t>(m_.loops.size() - 1));
+  const Span<StmtId> orelse = parse_optional_clause(T::Else);
+  m_.loops.push_back({is_async, body, orelse});
+  add_stmt(kind, range_from(s), static_cast<uint32_t>(m_.loops.size() - 1));
+}
+
+// "else:" or "finally:" with its body, when the clause is there.
+Span<StmtId> PythonParser::parse_optional_clause(TokenKind keyword) {
+  if (!eat(keyword)) return {static_cast<uint32_t>(m_.stmt_lists.size()), 0};
+  expect(T::Colon);
+  return parse_body();
 }
 
 void PythonParser::parse_for(uint32_t s, bool is_async) {
@@ -614,15 +622,7 @@ void PythonParser::parse_for(uint32_t s, bool is_async) {
   expect(T::In);
   parse_expression_list(ExprContext::starred_bitwise_or());
   cut_back(before);
-  expect(T::Colon);
-  const Span<StmtId> body = parse_body();
-  Span<StmtId> orelse{static_cast<uint32_t>(m_.stmt_lists.size()), 0};
-  if (eat(T::Else)) {
-    expect(T::Colon);
-    orelse = parse_body();
-  }
-  m_.loops.push_back({is_async, body, orelse});
-  add_stmt(StmtKind::For, range_from(s), static_cast<uint32_t>(m_.loops.size() - 1));
+  parse_loop_rest(StmtKind::For, s, is_async);
 }
 
 void PythonParser::parse_with(uint32_t s, bool is_async) {
@@ -735,18 +735,9 @@ void PythonParser::parse_try() {
     }
   }
   const Span<ExceptHandler> handlers = flush(handler_scratch_, base, m_.handlers);
-  Span<StmtId> orelse{static_cast<uint32_t>(m_.stmt_lists.size()), 0};
-  if (eat(T::Else)) {
-    expect(T::Colon);
-    orelse = parse_body();
-  }
-  Span<StmtId> finalbody{static_cast<uint32_t>(m_.stmt_lists.size()), 0};
-  bool has_finally = false;
-  if (eat(T::Finally)) {
-    expect(T::Colon);
-    finalbody = parse_body();
-    has_finally = true;
-  }
+  const Span<StmtId> orelse = parse_optional_clause(T::Else);
+  const bool has_finally = at(T::Finally);
+  const Span<StmtId> finalbody = parse_optional_clause(T::Finally);
   if (!has_except && !has_finally) fail(K::TryWithoutHandler);
   if (has_finally && at(T::Else)) fail(K::ElseAfterFinally);
   m_.tries.push_back({star.value_or(false), body, handlers, orelse, finalbody});

@@ -192,6 +192,8 @@ class PythonParser {
   void parse_if();
   void parse_while();
   void parse_for(uint32_t start, bool is_async);
+  void parse_loop_rest(StmtKind kind, uint32_t start, bool is_async);
+  Span<StmtId> parse_optional_clause(TokenKind keyword);
   void parse_with(uint32_t start, bool is_async);
   void parse_with_items();
   bool try_parenthesized_with_items();

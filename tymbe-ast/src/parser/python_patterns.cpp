@@ -9,13 +9,10 @@ namespace {
 using K = SyntaxErrorKind;
 using T = TokenKind;
 
-bool is_pattern_start(TokenKind k) {
+// A literal, a name or a dotted name: what starts a value, a capture or a class pattern.
+bool is_value_pattern_start(TokenKind k) {
   switch (k) {
-    case T::Star:
     case T::Name:
-    case T::Lpar:
-    case T::Lsqb:
-    case T::Lbrace:
     case T::None:
     case T::True:
     case T::False:
@@ -28,22 +25,11 @@ bool is_pattern_start(TokenKind k) {
   }
 }
 
-bool is_mapping_key_start(TokenKind k) {
-  switch (k) {
-    case T::DoubleStar:
-    case T::Plus:
-    case T::Name:
-    case T::None:
-    case T::True:
-    case T::False:
-    case T::String:
-    case T::Int:
-    case T::Float:
-    case T::Complex:
-    case T::Minus: return true;
-    default: return is_soft_keyword(k);
-  }
+bool is_pattern_start(TokenKind k) {
+  return k == T::Star || k == T::Lpar || k == T::Lsqb || k == T::Lbrace || is_value_pattern_start(k);
 }
+
+bool is_mapping_key_start(TokenKind k) { return k == T::DoubleStar || k == T::Plus || is_value_pattern_start(k); }
 
 }  // namespace
 
