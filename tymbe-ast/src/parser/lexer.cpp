@@ -79,7 +79,7 @@ TokenKind keyword_or_name(std::string_view text) {
 // by columns and the other way by characters mix tabs and spaces
 // inconsistently.
 struct Indentation {
-  uint32_t column = 0;
+  uint64_t column = 0;  // tabs can count twice the bytes of a line: 64 bits hold any
   uint32_t character = 0;
   friend bool operator==(const Indentation&, const Indentation&) = default;
 };
