@@ -305,6 +305,10 @@ TEST(ParserExpressions, IdentifiersAreNfkcWhenNotAscii) {
   const FunctionDef& f = m.function_def(top(m, 1));
   EXPECT_EQ(m.text(f.name), "H");
   EXPECT_EQ(m.text(m[f.parameters][0].name), "x_1");
+  // A zero-width joiner continues a name (since Unicode 15.1).
+  const Module joined = parse_ok("a\xE2\x80\x8D" "b = 1\n");
+  EXPECT_EQ(joined.text(joined.name(joined.expr(joined[joined.assign(top(joined)).targets][0])).id),
+            "a\xE2\x80\x8D" "b");
 }
 
 TEST(ParserSource, LoneCarriageReturnsEndLines) {

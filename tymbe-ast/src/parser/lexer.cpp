@@ -17,6 +17,9 @@ bool is_identifier_start(uint32_t cp) {
 
 bool is_identifier_continue(uint32_t cp) {
   if (cp < 0x80) return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9') || cp == '_';
+  // Unicode 15.1 made the zero-width non-joiner and joiner identifier
+  // characters, as Python 3.13 and ruff read them; Debian's ICU predates it.
+  if (cp == 0x200C || cp == 0x200D) return true;
   return u_hasBinaryProperty(static_cast<UChar32>(cp), UCHAR_XID_CONTINUE);
 }
 
