@@ -29,9 +29,10 @@ struct SnakeCasePatterns {
 };
 
 // Built on the first call, in step order; the initialisation of a local static is
-// thread-safe, so concurrent first callers wait for one build.
+// thread-safe, so concurrent first callers wait for one build. Never destroyed:
+// background threads may still use them while the process exits.
 const SnakeCasePatterns& snake_case_patterns() {
-  static const SnakeCasePatterns patterns;
+  static const SnakeCasePatterns& patterns = *new SnakeCasePatterns;
   return patterns;
 }
 

@@ -192,7 +192,7 @@ Grammar::Grammar() : language(tree_sitter_python()) {
 }
 
 const Grammar& Grammar::get() {
-  static const Grammar grammar;
+  static const Grammar& grammar = *new Grammar;  // never destroyed: workers may parse during exit
   return grammar;
 }
 

@@ -83,7 +83,8 @@ int spawn_detached_worker(std::unique_ptr<IndexWorkerTask>& task) {
 }
 
 const WorkerPlatform& system_worker_platform() {
-  static const WorkerPlatform platform{system_online_processors, spawn_detached_worker};
+  // Never destroyed, like everything a thread may reach while the process exits.
+  static const WorkerPlatform& platform = *new WorkerPlatform{system_online_processors, spawn_detached_worker};
   return platform;
 }
 
