@@ -55,3 +55,43 @@ def test_exit_while_workers_index(busy_project, run_python):
         """
     )
     assert run_many(run_python, script, 20) == []
+
+
+def test_exit_while_daemon_threads_run_without_the_lock(busy_project, run_python):
+    """The interpreter ends a daemon thread that takes the lock back while it
+    finalises; that must pass through the module's frames without an abort."""
+    root, files = busy_project
+    script = textwrap.dedent(
+        f"""
+        import threading, time
+        import tymbe_rs
+        files, root = {files[:40]!r}, {str(root)!r}
+        shared = tymbe_rs.StdAstFileSystem(files * 2000)
+
+        def read():
+            while True:
+                for path in files:
+                    shared.read_to_string(path)
+
+        def parse():
+            while True:
+                cache = tymbe_rs.AstFileParserCache(files, root)
+                for path in files:
+                    cache.get_parsed_file(path)
+
+        def build_index():
+            while True:
+                tymbe_rs.AstProjectIndex(files[:1], root, shared)
+
+        def snake_case():
+            name = "AbcDef" * 200_000
+            while True:
+                tymbe_rs.to_snake_case(name)
+                tymbe_rs.build_namespaced_name("Abc::" + name, "x")
+
+        for work in (read, parse, build_index, snake_case) * 2:
+            threading.Thread(target=work, daemon=True).start()
+        time.sleep(0.2)
+        """
+    )
+    assert run_many(run_python, script, 10) == []
