@@ -95,3 +95,84 @@ def test_exit_while_daemon_threads_run_without_the_lock(busy_project, run_python
         """
     )
     assert run_many(run_python, script, 10) == []
+
+
+def test_fork_while_workers_index(tmp_path, run_python):
+    """Children forked at random moments, while workers index and another
+    thread parses without the lock, find every answer, computing what the
+    parent's threads had not finished."""
+    files = write_modules(tmp_path, 200, 8)
+    script = textwrap.dedent(
+        f"""
+        import multiprocessing, os, random, sys, threading, time, warnings
+        import tymbe_rs
+        warnings.simplefilter("ignore", DeprecationWarning)  # forking with threads
+        files, root = {files!r}, {str(tmp_path)!r}
+        class_name = {CLASS_NAME!r}
+
+        def check(index, cache):
+            for n, path in enumerate(files):
+                found = index.feature_class_ast(f"pkg.mod{{n}}", f"{{class_name}}7N{{n}}")
+                assert found is not None and found.namespace.endswith(f"7_n{{n}}"), (path, found)
+                assert index.resolver_ast_in_file(path, "nothing") is None
+            assert cache.get_parsed_file(files[-1])[0] == files[-1]
+            assert tymbe_rs.StdAstFileSystem([]).read_to_string(files[0]).startswith("from")
+            assert tymbe_rs.to_snake_case("HelloWorld") == "hello_world"
+
+        def in_child(index, cache):
+            try:
+                check(index, cache)
+            except BaseException as error:
+                print("child:", repr(error), file=sys.stderr)
+                os._exit(1)
+            os._exit(0)
+
+        def wait(pid):
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline:
+                done, status = os.waitpid(pid, os.WNOHANG)
+                if done:
+                    return os.waitstatus_to_exitcode(status)
+                time.sleep(0.005)
+            os.kill(pid, 9)
+            os.waitpid(pid, 0)
+            return "hung"
+
+        def parse_without_lock(cache, stop):
+            while not stop.is_set():
+                for path in files:
+                    cache.get_parsed_file(path)
+                    tymbe_rs.to_snake_case(path)
+                cache = tymbe_rs.AstFileParserCache(files, root)
+
+        random.seed(os.getpid())
+        outcomes = []
+        for run in range(12):
+            index = tymbe_rs.AstProjectIndex(files, root)
+            cache = tymbe_rs.AstFileParserCache(files, root)
+            stop = threading.Event()
+            thread = threading.Thread(target=parse_without_lock, args=(cache, stop))
+            thread.start()
+            index.nonblocking_start_index()
+            time.sleep(random.uniform(0, 0.03))
+            if run % 4 == 3:
+                process = multiprocessing.get_context("fork").Process(target=check, args=(index, cache))
+                process.start()
+                process.join(20)
+                outcome = process.exitcode if process.exitcode is not None else "hung"
+                if outcome == "hung":
+                    process.kill()
+            else:
+                pid = os.fork()
+                if pid == 0:
+                    in_child(index, cache)
+                outcome = wait(pid)
+            stop.set()
+            thread.join()
+            outcomes.append(outcome)
+        print(outcomes)
+        sys.exit(0 if set(outcomes) == {{0}} else 1)
+        """
+    )
+    result = run_python(script, timeout=300)
+    assert result.returncode == 0, result.stdout + result.stderr

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "tymbe_utils/fork_safety.h"
 #include "tymbe_utils/result.h"
 
 namespace tymbe::utils {
@@ -127,6 +128,8 @@ std::string lower_case(std::string_view text) {
 }  // namespace
 
 std::string to_snake_case(std::string_view name) {
+  // The pattern engine takes locks of its own, which a fork must not find taken.
+  const InsideForkGate inside;
   const SnakeCasePatterns& patterns = snake_case_patterns();
   std::string first;
   std::string second;
