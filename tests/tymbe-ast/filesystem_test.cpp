@@ -1,14 +1,17 @@
 #include "tymbe_ast/ast_filesystem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "temp_dir.h"
@@ -184,6 +187,37 @@ TEST(StdAstFileSystem, RelativePathsFollowTheWorkingDirectory) {
     const WorkingDirectory cwd(dir.path() / "two");
     EXPECT_EQ(*filesystem.read_to_string("m.py"), "two\n");
   }
+}
+
+// Opening never waits for a FIFO's writer: without one the FIFO reads as an
+// empty text. With one, the text is read as it comes, a character split
+// between two writes included.
+TEST(StdAstFileSystem, ReadsAFifoWithoutWaitingToOpenIt) {
+  const TempDir dir;
+  const std::string fifo = (dir.path() / "pipe.py").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+  const StdAstFileSystem filesystem({});
+  const auto empty = filesystem.read_to_string(fifo);
+  ASSERT_TRUE(empty.ok()) << empty.error().text;
+  EXPECT_EQ(*empty, "");
+
+  const auto write_slowly = [&](std::vector<std::string> pieces) {
+    // Opened for reading and writing, so that it is a writer before the reader comes.
+    const int fd = ::open(fifo.c_str(), O_RDWR);
+    return std::thread([fd, pieces = std::move(pieces)] {
+      for (const std::string& piece : pieces) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(::write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      ::close(fd);
+    });
+  };
+  std::thread writer = write_slowly({"x = '\xE2", "\x82\xAC'\n"});
+  const auto split = filesystem.read_to_string(fifo);
+  writer.join();
+  ASSERT_TRUE(split.ok()) << split.error().text;
+  EXPECT_EQ(*split, "x = '\xE2\x82\xAC'\n");
 }
 
 size_t open_descriptors() {

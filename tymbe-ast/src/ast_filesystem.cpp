@@ -122,19 +122,24 @@ Result<std::string, IoError> StdAstFileSystem::read_to_string(std::string_view p
     return Failure{IoError{"file name contained an unexpected NUL byte"}};
   }
   const std::string c_path(path);
-  int fd;
-  do {
-    fd = ::open(c_path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  // Opening without blocking: a FIFO without a writer (or a device) would
+  // otherwise wait in open() for good. An interrupted open is not retried, so
+  // that Ctrl-C ends a slow one.
+  const int fd = ::open(c_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return Failure{os_error(errno)};
   const FileDescriptor file(fd);
 
-  // The size only sizes the buffer: the file is read until the system reports its end.
-  size_t capacity = 8192;
   struct stat info;
-  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    capacity = static_cast<size_t>(info.st_size) + 1;
+  const bool known = ::fstat(file.get(), &info) == 0;
+  const bool regular = known && S_ISREG(info.st_mode);
+  if (!regular) {
+    // Reads from a pipe or a device wait for their data as usual.
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) < 0) return Failure{os_error(errno)};
   }
+
+  // The size only sizes the buffer: the file is read until the system reports its end.
+  const size_t capacity = regular && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 8192;
   std::string content(capacity, '\0');
   size_t length = 0;
   while (true) {
@@ -142,7 +147,9 @@ Result<std::string, IoError> StdAstFileSystem::read_to_string(std::string_view p
     const ssize_t got = ::read(file.get(), content.data() + length, content.size() - length);
     if (got == 0) break;
     if (got < 0) {
-      if (errno == EINTR) continue;
+      // A regular file is not interrupted in practice; a pipe or a device
+      // can wait for good, and there an interrupted read ends the reading.
+      if (errno == EINTR && regular) continue;
       return Failure{os_error(errno)};
     }
     length += static_cast<size_t>(got);

@@ -38,7 +38,9 @@ class StdAstFileSystem final : public AstFileSystem {
   explicit StdAstFileSystem(std::vector<std::string> files);
 
   // Reads `path` exactly as given (relative to the working directory), whether
-  // or not it is in the list; the content must be valid UTF-8.
+  // or not it is in the list; the content must be valid UTF-8. Opening never
+  // waits (a FIFO without a writer reads as empty), and a read from a pipe or
+  // a device that a signal interrupts fails with EINTR's text.
   Result<std::string, IoError> read_to_string(std::string_view path) const override;
   // A copy of the normalised list; never fails.
   Result<std::vector<std::string>, IoError> all_files() const override;
