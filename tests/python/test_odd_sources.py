@@ -1,6 +1,8 @@
-"""Sources that are not plain files: a FIFO reads as any file (or, without a
-writer, as an empty text), never a hang. The cases run in fresh
-interpreters, so that a hang fails one test."""
+"""Sources that are not plain files of a sane size: a FIFO, endless devices,
+files larger than a source can be or than memory holds. Each is a failure
+like any unreadable file (or, for a FIFO without a writer, an empty text),
+never a hang, an unexpected failure or a poisoned slot. The cases run in
+fresh interpreters, so that a hang fails one test."""
 
 import os
 import signal
@@ -11,11 +13,21 @@ import time
 
 import pytest
 
+TOO_LARGE = "File too large (os error 27)"
+NO_MEMORY = "Cannot allocate memory (os error 12)"
+
 
 @pytest.fixture
 def fifo(tmp_path):
     path = tmp_path / "pipe.py"
     os.mkfifo(path)
+    return str(path)
+
+
+def sparse_file(tmp_path, name, size):
+    path = tmp_path / name
+    with open(path, "wb") as handle:
+        handle.truncate(size)
     return str(path)
 
 
@@ -70,3 +82,48 @@ def test_interrupt_ends_a_read_that_waits_for_a_writer(fifo, tmp_path):
     finally:
         child.kill()
     assert (child.returncode, out, err) == (0, "interrupted None\n", "")
+
+
+def test_endless_and_oversized_sources_are_read_failures(tmp_path, run_python):
+    """/dev/urandom is refused at its first invalid bytes, a sparse file past
+    what a source can address before anything is read; a file or an endless
+    device that does not fit in the memory left is ENOMEM. Each failure is
+    cached like any other, and a worker meeting one says nothing."""
+    huge = sparse_file(tmp_path, "huge.py", (4 << 30) + 1)
+    terabyte = sparse_file(tmp_path, "terabyte.py", 1 << 40)
+    large = sparse_file(tmp_path, "large.py", 3 << 30)
+    script = textwrap.dedent(
+        f"""
+        import resource
+        import tymbe_rs
+        # Memory for the interpreter and the module, not for the sources.
+        resource.setrlimit(resource.RLIMIT_AS, (512 << 20, resource.RLIM_INFINITY))
+        root = {str(tmp_path)!r}
+        expected = {{
+            "/dev/urandom": "stream did not contain valid UTF-8",
+            {huge!r}: {TOO_LARGE!r},
+            {terabyte!r}: {TOO_LARGE!r},
+            {large!r}: {NO_MEMORY!r},
+            "/dev/zero": {NO_MEMORY!r},
+        }}
+        filesystem = tymbe_rs.StdAstFileSystem([])
+        cache = tymbe_rs.AstFileParserCache([], root)
+        for path, text in expected.items():
+            try:
+                filesystem.read_to_string(path)
+            except OSError as error:
+                assert error.args == (text,), (path, error.args)
+            for _ in range(2):
+                try:
+                    cache.get_parsed_file(path)
+                except ValueError as error:
+                    assert error.args == (f"Failed to read {{path}}: {{text}}",), (path, error.args)
+        index = tymbe_rs.AstProjectIndex(list(expected), root)
+        index.nonblocking_start_index()
+        for path in expected:
+            assert index.feature_class_ast_in_file(path, "X") is None
+        print("done")
+        """
+    )
+    result = run_python(script, timeout=120)
+    assert (result.returncode, result.stdout, result.stderr) == (0, "done\n", "")
