@@ -11,7 +11,7 @@ namespace {
 
 using FileSystemHandle = std::shared_ptr<const ast::StdAstFileSystem>;
 
-PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&] {
     static constexpr Parameters<1> params{"StdAstFileSystem", {"files"}, 1};
     const auto [files] = params.match(args, kwargs);
@@ -21,7 +21,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
   });
 }
 
-PyObject* read_to_string(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* read_to_string(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"read_to_string", {"path"}, 1};
     const auto [path_arg] = params.match(args, nargs, kwnames);
@@ -33,7 +33,7 @@ PyObject* read_to_string(PyObject* self, PyObject* const* args, Py_ssize_t nargs
   });
 }
 
-PyObject* all_files(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* all_files(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<0> params{"all_files", {}, 0};
     params.match(args, nargs, kwnames);

@@ -97,7 +97,7 @@ void tymbe_rs(PyObject* module) {
   }
 }
 
-int exec_module(PyObject* module) noexcept {
+int exec_module(PyObject* module) {
   return guarded_status([&] {
     if (!PyModule_Check(module)) raise_type_error("tymbe_rs can only be executed into a module object");
     tymbe_rs(module);

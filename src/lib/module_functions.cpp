@@ -26,7 +26,7 @@ std::optional<std::string_view> view(const std::optional<std::string>& text) {
   return std::string_view(*text);
 }
 
-PyObject* parse_duration_ms(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* parse_duration_ms(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"parse_duration_ms", {"s"}, 1};
     const auto [s] = params.match(args, nargs, kwnames);
@@ -35,7 +35,7 @@ PyObject* parse_duration_ms(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
   });
 }
 
-PyObject* parse_duration_s(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* parse_duration_s(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"parse_duration_s", {"s"}, 1};
     const auto [s] = params.match(args, nargs, kwnames);
@@ -45,7 +45,7 @@ PyObject* parse_duration_s(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
 }
 
 PyObject* seconds_to_duration_string(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                     PyObject* kwnames) noexcept {
+                                     PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"seconds_to_duration_string", {"total_seconds"}, 1};
     const auto [total_seconds] = params.match(args, nargs, kwnames);
@@ -54,7 +54,7 @@ PyObject* seconds_to_duration_string(PyObject*, PyObject* const* args, Py_ssize_
   });
 }
 
-PyObject* to_snake_case(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* to_snake_case(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"to_snake_case", {"name"}, 1};
     const auto [name] = params.match(args, nargs, kwnames);
@@ -63,7 +63,7 @@ PyObject* to_snake_case(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyOb
   });
 }
 
-PyObject* build_namespaced_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* build_namespaced_name(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<2> params{"build_namespaced_name", {"namespace", "name"}, 0};
     const auto [namespace_arg, name_arg] = params.match(args, nargs, kwnames);

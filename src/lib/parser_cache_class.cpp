@@ -33,7 +33,7 @@ Ref import_map_to_py(const ast::ImportMap& import_map) {
   return modules;
 }
 
-PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&] {
     static constexpr Parameters<3> params{"AstFileParserCache", {"files", "project_root", "filesystem"}, 2};
     const auto [files_given, root_given, filesystem_given] = params.match(args, kwargs);
@@ -48,7 +48,7 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexce
   });
 }
 
-PyObject* all_files(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* all_files(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<0> params{"all_files", {}, 0};
     params.match(args, nargs, kwnames);
@@ -59,7 +59,7 @@ PyObject* all_files(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
   });
 }
 
-PyObject* get_parsed_file(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* get_parsed_file(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<1> params{"get_parsed_file", {"path"}, 1};
     const auto [path_arg] = params.match(args, nargs, kwnames);

@@ -17,7 +17,7 @@ namespace {
 
 using ast::AstProjectIndex;
 
-PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
   return guarded([&] {
     static constexpr Parameters<3> params{"AstProjectIndex", {"files", "project_root", "filesystem"}, 2};
     const auto [files_given, root_given, filesystem_given] = params.match(args, kwargs);
@@ -40,7 +40,7 @@ template <class Record>
 using Lookup = std::optional<Record> (AstProjectIndex::*)(std::string_view, std::string_view) const;
 
 template <class Record, Lookup<Record> lookup, PyClass& Class, const Parameters<2>& params>
-PyObject* lookup_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* lookup_method(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
   return guarded([&] {
     const auto [first, second] = params.match(args, nargs, kwnames);
     const AstProjectIndex index = borrow_inner<AstProjectIndex>(self, ast_project_index_class);
@@ -60,7 +60,7 @@ constexpr Parameters<2> function_ast_params{"function_ast", {"module", "function
 constexpr Parameters<2> function_ast_in_file_params{"function_ast_in_file", {"file_path", "function_name"}, 2};
 
 PyObject* nonblocking_start_index(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                  PyObject* kwnames) noexcept {
+                                  PyObject* kwnames) {
   return guarded([&] {
     static constexpr Parameters<0> params{"nonblocking_start_index", {}, 0};
     params.match(args, nargs, kwnames);

@@ -112,7 +112,7 @@ struct MemberOf<Field Record::*> {
 };
 
 template <PyClass& Class, auto Member>
-PyObject* get_property(PyObject* self, void*) noexcept {
+PyObject* get_property(PyObject* self, void*) {
   return guarded([&] {
     using Record = typename MemberOf<decltype(Member)>::record;
     return to_py(borrow_inner<Record>(self, Class).*Member);

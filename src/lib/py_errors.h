@@ -5,6 +5,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cxxabi.h>
+
 #include <string_view>
 
 #include "py_ref.h"
@@ -26,11 +28,16 @@ namespace tymbe::py {
 void set_error_from_current_exception() noexcept;
 
 // The body of every entry point: runs `body` (which returns a Ref) and hands
-// its object to the interpreter, or null with the Python error set.
+// its object to the interpreter, or null with the Python error set. A forced
+// unwind (a thread ended by pthread_exit, as the interpreter does to a daemon
+// thread that asks for the lock while it finalises) goes on to the
+// interpreter's frames, so neither these nor the entry points are noexcept.
 template <class Body>
-PyObject* guarded(Body&& body) noexcept {
+PyObject* guarded(Body&& body) {
   try {
     return body().release();
+  } catch (const abi::__forced_unwind&) {
+    throw;
   } catch (...) {
     set_error_from_current_exception();
     return nullptr;
@@ -39,10 +46,12 @@ PyObject* guarded(Body&& body) noexcept {
 
 // The same for entry points that report 0 or -1.
 template <class Body>
-int guarded_status(Body&& body) noexcept {
+int guarded_status(Body&& body) {
   try {
     body();
     return 0;
+  } catch (const abi::__forced_unwind&) {
+    throw;
   } catch (...) {
     set_error_from_current_exception();
     return -1;

@@ -190,16 +190,19 @@ class TestReadToString:
             StdAstFileSystem([]).read_to_string(path)
 
     def test_the_lock_is_released_while_reading(self, tmp_path, run_python):
-        # Opening a FIFO blocks until a writer comes: the writer is a second
-        # Python thread, which can only run if the read let go of the lock.
+        # Reading a FIFO that has a writer waits for its text: the writer is a
+        # second Python thread, which can only write if the read let go of the
+        # lock. (Opening does not wait; the writer is there before the read.)
         fifo = tmp_path / "pipe.py"
         os.mkfifo(fifo)
         script = (
-            "import threading, tymbe_rs\n"
+            "import os, threading, time, tymbe_rs\n"
             f"path = {str(fifo)!r}\n"
+            "writer = os.open(path, os.O_RDWR)\n"
             "def write():\n"
-            "    with open(path, 'w') as pipe:\n"
-            "        pipe.write('written')\n"
+            "    time.sleep(0.2)\n"
+            "    os.write(writer, b'written')\n"
+            "    os.close(writer)\n"
             "threading.Thread(target=write).start()\n"
             "print(tymbe_rs.StdAstFileSystem([]).read_to_string(path))\n"
         )

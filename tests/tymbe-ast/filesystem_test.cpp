@@ -1,14 +1,17 @@
 #include "tymbe_ast/ast_filesystem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "temp_dir.h"
@@ -184,6 +187,64 @@ TEST(StdAstFileSystem, RelativePathsFollowTheWorkingDirectory) {
     const WorkingDirectory cwd(dir.path() / "two");
     EXPECT_EQ(*filesystem.read_to_string("m.py"), "two\n");
   }
+}
+
+// Opening never waits for a FIFO's writer: without one the FIFO reads as an
+// empty text. With one, the text is read as it comes, a character split
+// between two writes included, and invalid text is refused as soon as it
+// arrives, without waiting for the end.
+TEST(StdAstFileSystem, ReadsAFifoWithoutWaitingToOpenIt) {
+  const TempDir dir;
+  const std::string fifo = (dir.path() / "pipe.py").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+  const StdAstFileSystem filesystem({});
+  const auto empty = filesystem.read_to_string(fifo);
+  ASSERT_TRUE(empty.ok()) << empty.error().text;
+  EXPECT_EQ(*empty, "");
+
+  const auto write_slowly = [&](std::vector<std::string> pieces, bool close_at_end) {
+    // Opened for reading and writing, so that it is a writer before the reader comes.
+    const int fd = ::open(fifo.c_str(), O_RDWR);
+    return std::thread([fd, pieces = std::move(pieces), close_at_end] {
+      for (const std::string& piece : pieces) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(::write(fd, piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
+      }
+      // Left open, the reader would wait for good unless it stops by itself.
+      std::this_thread::sleep_for(std::chrono::milliseconds(close_at_end ? 30 : 300));
+      ::close(fd);
+    });
+  };
+  std::thread writer = write_slowly({"x = '\xE2", "\x82\xAC'\n"}, true);
+  const auto split = filesystem.read_to_string(fifo);
+  writer.join();
+  ASSERT_TRUE(split.ok()) << split.error().text;
+  EXPECT_EQ(*split, "x = '\xE2\x82\xAC'\n");
+
+  writer = write_slowly({"ok", "\xFF"}, false);
+  const auto start = std::chrono::steady_clock::now();
+  const auto invalid = filesystem.read_to_string(fifo);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+  writer.join();
+  ASSERT_FALSE(invalid.ok());
+  EXPECT_EQ(invalid.error().text, "stream did not contain valid UTF-8");
+}
+
+// A source the records cannot address is refused before it is read, and an
+// endless one of invalid text at its first bytes.
+TEST(StdAstFileSystem, RefusesSourcesPastTheLargestSize) {
+  const TempDir dir;
+  const std::string huge = dir.write("huge.py", "");
+  ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kMaxSourceSize) + 1), 0) << std::strerror(errno);
+  const StdAstFileSystem filesystem({});
+  const auto too_large = filesystem.read_to_string(huge);
+  ASSERT_FALSE(too_large.ok());
+  EXPECT_EQ(too_large.error().text, os_error_text(EFBIG));
+  EXPECT_EQ(os_error_text(EFBIG), "File too large (os error 27)");
+
+  const auto random = filesystem.read_to_string("/dev/urandom");
+  ASSERT_FALSE(random.ok());
+  EXPECT_EQ(random.error().text, "stream did not contain valid UTF-8");
 }
 
 size_t open_descriptors() {

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <optional>
+#include <stdexcept>
 
 namespace tymbe::ast {
 
@@ -36,9 +39,14 @@ bool has_py_extension(std::string_view path) {
   }
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool is_valid_utf8(std::string_view text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+// Strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF),
+// checked as a text arrives: how much of `text` is made of whole valid
+// sequences, or nothing when it holds an invalid one. A sequence cut off by
+// the end of `text` is not counted, and is invalid only once more text
+// cannot complete it.
+std::optional<size_t> valid_utf8_prefix(std::string_view text) {
+  const auto* const begin = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* p = begin;
   const unsigned char* const end = p + text.size();
   while (p < end) {
     // Most sources are ASCII: skip eight bytes at a time while no high bit is set.
@@ -67,16 +75,17 @@ bool is_valid_utf8(std::string_view text) {
       if (lead == 0xF0) low = 0x90;        // overlong
       else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
     } else {
-      return false;
+      return std::nullopt;
     }
-    if (static_cast<size_t>(end - p) <= continuation) return false;
-    if (p[1] < low || p[1] > high) return false;
-    for (size_t i = 2; i <= continuation; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
+    const size_t available = std::min(continuation, static_cast<size_t>(end - p) - 1);
+    if (available >= 1 && (p[1] < low || p[1] > high)) return std::nullopt;
+    for (size_t i = 2; i <= available; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return std::nullopt;
     }
+    if (available < continuation) break;
     p += continuation + 1;
   }
-  return true;
+  return static_cast<size_t>(p - begin);
 }
 
 // glibc offers either strerror_r; the overloads accept what each returns.
@@ -122,34 +131,56 @@ Result<std::string, IoError> StdAstFileSystem::read_to_string(std::string_view p
     return Failure{IoError{"file name contained an unexpected NUL byte"}};
   }
   const std::string c_path(path);
-  int fd;
-  do {
-    fd = ::open(c_path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  // Opening without blocking: a FIFO without a writer (or a device) would
+  // otherwise wait in open() for good. An interrupted open is not retried, so
+  // that Ctrl-C ends a slow one.
+  const int fd = ::open(c_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return Failure{os_error(errno)};
   const FileDescriptor file(fd);
 
-  // The size only sizes the buffer: the file is read until the system reports its end.
-  size_t capacity = 8192;
   struct stat info;
-  if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    capacity = static_cast<size_t>(info.st_size) + 1;
+  const bool known = ::fstat(file.get(), &info) == 0;
+  const bool regular = known && S_ISREG(info.st_mode);
+  if (!regular) {
+    // Reads from a pipe or a device wait for their data as usual.
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) < 0) return Failure{os_error(errno)};
   }
-  std::string content(capacity, '\0');
-  size_t length = 0;
-  while (true) {
-    if (length == content.size()) content.resize(content.size() * 2);
-    const ssize_t got = ::read(file.get(), content.data() + length, content.size() - length);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return Failure{os_error(errno)};
+  if (regular && static_cast<uint64_t>(info.st_size) > kMaxSourceSize) return Failure{os_error(EFBIG)};
+
+  try {
+    // The size only sizes the buffer: the file is read until the system reports
+    // its end, or until it holds more than a source can.
+    std::string content(regular && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 8192, '\0');
+    size_t length = 0;
+    size_t validated = 0;
+    while (true) {
+      if (length == content.size()) {
+        content.resize(std::min(content.size() * 2, kMaxSourceSize + 1));
+      }
+      const ssize_t got = ::read(file.get(), content.data() + length, content.size() - length);
+      if (got == 0) break;
+      if (got < 0) {
+        // A regular file is not interrupted in practice; a pipe or a device
+        // can wait for good, and there an interrupted read ends the reading.
+        if (errno == EINTR && regular) continue;
+        return Failure{os_error(errno)};
+      }
+      length += static_cast<size_t>(got);
+      if (length > kMaxSourceSize) return Failure{os_error(EFBIG)};
+      // Checked as it arrives, so an endless source of invalid text is refused at once.
+      const auto valid = valid_utf8_prefix(std::string_view(content).substr(validated, length - validated));
+      if (!valid) return Failure{IoError{"stream did not contain valid UTF-8"}};
+      validated += *valid;
     }
-    length += static_cast<size_t>(got);
+    if (validated != length) return Failure{IoError{"stream did not contain valid UTF-8"}};
+    content.resize(length);
+    return content;
+  } catch (const std::bad_alloc&) {
+    return Failure{os_error(ENOMEM)};
+  } catch (const std::length_error&) {
+    return Failure{os_error(ENOMEM)};
   }
-  content.resize(length);
-  if (!is_valid_utf8(content)) return Failure{IoError{"stream did not contain valid UTF-8"}};
-  return content;
 }
 
 Result<std::vector<std::string>, IoError> StdAstFileSystem::all_files() const { return files_; }

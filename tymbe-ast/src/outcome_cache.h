@@ -9,6 +9,12 @@
 // whole computation, so concurrent requests for one path wait for one result
 // while other paths proceed. An exception out of a computation poisons the
 // slot (it stays not computed) and goes on to the caller.
+//
+// A request runs inside the fork gate, so a fork never finds the map's lock
+// taken or a computation halfway through storing its outcome. It steps outside
+// only to wait for a slot, and the computation may step outside for a read;
+// the slot mutexes are fork-aware, so a child forked meanwhile takes those
+// slots over and computes them itself.
 
 #include <functional>
 #include <memory>
@@ -20,6 +26,7 @@
 #include <variant>
 
 #include "poison_lock.h"
+#include "tymbe_utils/fork_safety.h"
 #include "tymbe_utils/result.h"
 
 namespace tymbe::ast {
@@ -42,6 +49,7 @@ class OutcomeCache {
   // `compute()` -> Outcome when the slot is new or still absent.
   template <class Compute>
   Result<Value> get_or_compute(std::string_view path, Compute&& compute) {
+    const utils::InsideForkGate inside;
     const std::shared_ptr<Slot> slot = find_or_insert(path);
     if (!slot) return Failure{std::string(map_poisoned_)};
 

@@ -5,6 +5,7 @@
 #include "outcome_cache.h"
 #include "tymbe_ast/module_names.h"
 #include "tymbe_ast/parser.h"
+#include "tymbe_utils/fork_safety.h"
 
 namespace tymbe::ast {
 
@@ -34,7 +35,11 @@ struct AstFileParserCacheInner {
 namespace {
 
 ParseOutcomes::Outcome compute_outcome(const AstFileSystem& filesystem, std::string_view path) {
-  auto text = filesystem.read_to_string(path);
+  auto text = [&] {
+    // A read may wait without bound (a pipe, a slow disk): no fork waits for it.
+    const utils::OutsideForkGate outside;
+    return filesystem.read_to_string(path);
+  }();
   if (!text) return concat({"Failed to read ", path, ": ", text.error().text});
   auto parsed = parse_module(std::move(text).value());
   if (!parsed) return concat({"Failed to parse ", path, ": ", parsed.error().message()});

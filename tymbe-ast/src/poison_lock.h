@@ -7,12 +7,17 @@
 // cleared. A poisoned lock is still taken and released as usual: each guard
 // tells whether the lock was already poisoned when it was taken, and the
 // caller decides what to do instead of using the value.
+//
+// The mutex is fork-aware: in a child forked while another thread held it,
+// the child takes it over (that holder's work is simply not done), so values
+// under it must be consistent whenever their holder is outside the fork gate.
 
 #include <atomic>
 #include <exception>
-#include <mutex>
 #include <shared_mutex>
 #include <utility>
+
+#include "tymbe_utils/fork_safety.h"
 
 namespace tymbe::ast {
 
@@ -63,7 +68,7 @@ class ExclusiveGuard {
 template <class T>
 class PoisonMutex {
  public:
-  using Guard = poison_detail::ExclusiveGuard<std::mutex, T>;
+  using Guard = poison_detail::ExclusiveGuard<utils::ForkAwareMutex, T>;
 
   template <class... Args>
   explicit PoisonMutex(Args&&... args) : value_(std::forward<Args>(args)...) {}
@@ -74,7 +79,7 @@ class PoisonMutex {
   bool is_poisoned() const noexcept { return poisoned_.load(std::memory_order_acquire); }
 
  private:
-  std::mutex mutex_;
+  utils::ForkAwareMutex mutex_;
   std::atomic<bool> poisoned_{false};
   T value_;
 };

@@ -1,15 +1,12 @@
 #include "tymbe_utils/namespace.h"
 
 #include <re2/re2.h>
-#include <unicode/bytestream.h>
-#include <unicode/casemap.h>
-#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 
-#include "tymbe_utils/result.h"
+#include "tymbe_utils/fork_safety.h"
+#include "tymbe_utils/lower_case.h"
 
 namespace tymbe::utils {
 namespace {
@@ -29,9 +26,10 @@ struct SnakeCasePatterns {
 };
 
 // Built on the first call, in step order; the initialisation of a local static is
-// thread-safe, so concurrent first callers wait for one build.
+// thread-safe, so concurrent first callers wait for one build. Never destroyed:
+// background threads may still use them while the process exits.
 const SnakeCasePatterns& snake_case_patterns() {
-  static const SnakeCasePatterns patterns;
+  static const SnakeCasePatterns& patterns = *new SnakeCasePatterns;
   return patterns;
 }
 
@@ -84,48 +82,11 @@ bool replace_all(const Rewrite& rewrite, std::string_view text, std::string& out
   return true;
 }
 
-// The largest input piece handed to ICU at once: its lengths are 32-bit.
-constexpr size_t MAX_LOWER_CASE_CHUNK = size_t{1} << 30;
-
-// Where a long text can be cut without changing its lower-case form: just before an
-// ASCII character that is neither cased nor case-ignorable (so the final-sigma
-// context does not reach across it), or failing that at any character boundary.
-size_t lower_case_cut(std::string_view text, size_t limit) {
-  for (size_t i = limit; i > limit / 2; --i) {
-    const char c = text[i];
-    const bool ascii_letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool case_ignorable = c == '\'' || c == '.' || c == ':' || c == '^' || c == '`';
-    if (static_cast<unsigned char>(c) < 0x80 && !ascii_letter && !case_ignorable) return i;
-  }
-  size_t i = limit;
-  while (i > 0 && U8_IS_TRAIL(static_cast<uint8_t>(text[i]))) --i;
-  return i > 0 ? i : limit;
-}
-
-// Full default (root-locale) lower-casing, final sigma included. Ill-formed UTF-8
-// is copied through unchanged.
-std::string lower_case(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  icu::StringByteSink<std::string> sink(&out);
-  while (!text.empty()) {
-    const size_t piece = text.size() <= MAX_LOWER_CASE_CHUNK
-                             ? text.size()
-                             : lower_case_cut(text, MAX_LOWER_CASE_CHUNK);
-    UErrorCode status = U_ZERO_ERROR;
-    icu::CaseMap::utf8ToLower("", 0, icu::StringPiece(text.data(), static_cast<int32_t>(piece)),
-                              sink, nullptr, status);
-    if (U_FAILURE(status)) {
-      throw InternalError(std::string("lower-casing failed: ") + u_errorName(status));
-    }
-    text.remove_prefix(piece);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string to_snake_case(std::string_view name) {
+  // The pattern engine takes locks of its own, which a fork must not find taken.
+  const InsideForkGate inside;
   const SnakeCasePatterns& patterns = snake_case_patterns();
   std::string first;
   std::string second;

@@ -2,6 +2,8 @@
 // How the definition index reads sources: an interface, and the one
 // implementation over a fixed list of paths read from the local disk.
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,13 +34,20 @@ using AstFileSystemHandle = std::shared_ptr<const AstFileSystem>;
 // Keep the paths whose extension is exactly "py", sort them by bytes, drop duplicates.
 std::vector<std::string> normalize_file_list(std::vector<std::string> files);
 
+// The largest source the records can address: their offsets are 32-bit.
+inline constexpr size_t kMaxSourceSize = UINT32_MAX;
+
 class StdAstFileSystem final : public AstFileSystem {
  public:
   // Normalises the list; reads nothing from disk.
   explicit StdAstFileSystem(std::vector<std::string> files);
 
   // Reads `path` exactly as given (relative to the working directory), whether
-  // or not it is in the list; the content must be valid UTF-8.
+  // or not it is in the list; the content must be valid UTF-8. A source larger
+  // than kMaxSourceSize fails with EFBIG's text, found while reading, and one
+  // that does not fit in memory with ENOMEM's. Opening never waits (a FIFO
+  // without a writer reads as empty), and a read from a pipe or a device that
+  // a signal interrupts fails with EINTR's text.
   Result<std::string, IoError> read_to_string(std::string_view path) const override;
   // A copy of the normalised list; never fails.
   Result<std::vector<std::string>, IoError> all_files() const override;

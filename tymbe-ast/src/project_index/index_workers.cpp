@@ -1,4 +1,5 @@
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -76,14 +77,23 @@ int spawn_detached_worker(std::unique_ptr<IndexWorkerTask>& task) {
   if (attributes.error() != 0) return attributes.error();
   if (int error = pthread_attr_setstacksize(attributes.get(), kWorkerStackSize); error != 0) return error;
   if (int error = pthread_attr_setdetachstate(attributes.get(), PTHREAD_CREATE_DETACHED); error != 0) return error;
+  // The worker starts with every signal blocked, so that signals go to the
+  // caller's threads, which handle them, and never interrupt a worker's read.
+  sigset_t all_signals;
+  sigset_t previous;
+  sigfillset(&all_signals);
+  if (int error = pthread_sigmask(SIG_SETMASK, &all_signals, &previous); error != 0) return error;
   pthread_t thread;
-  if (int error = pthread_create(&thread, attributes.get(), index_worker_main, task.get()); error != 0) return error;
+  const int error = pthread_create(&thread, attributes.get(), index_worker_main, task.get());
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (error != 0) return error;
   (void)task.release();  // the thread owns it now
   return 0;
 }
 
 const WorkerPlatform& system_worker_platform() {
-  static const WorkerPlatform platform{system_online_processors, spawn_detached_worker};
+  // Never destroyed, like everything a thread may reach while the process exits.
+  static const WorkerPlatform& platform = *new WorkerPlatform{system_online_processors, spawn_detached_worker};
   return platform;
 }
 

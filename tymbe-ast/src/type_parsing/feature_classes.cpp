@@ -70,7 +70,8 @@ ClassFields collect_class_fields(const Module& module, const SourceLocator& loca
   }
   const auto metadata =
       collect_field_comment_metadata(locator.source(), comments, locator.lines(), class_range, starts);
-  static const FieldCommentMetadata kNoMetadata;
+  // Never destroyed: background workers may still read it while the process exits.
+  static const FieldCommentMetadata& kNoMetadata = *new FieldCommentMetadata;
   const auto metadata_for = [&](std::string_view name) -> const FieldCommentMetadata& {
     const auto it = metadata.find(name);
     return it == metadata.end() ? kNoMetadata : it->second;
