@@ -42,7 +42,7 @@ double seconds_since(Clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string root = argc > 1 ? argv[1] : "/root/.pyenv/versions/3.12.1/lib/python3.12";
+  const std::string root = argc > 1 ? argv[1] : tymbe_test::standard_library();
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const std::vector<std::string> texts = load_corpus(root);
   size_t bytes = 0;
