@@ -22,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 from concurrent.futures import ProcessPoolExecutor
 from pathlib import Path
 
@@ -93,9 +94,9 @@ def strict(dump_command):
 
 
 class Ruff:
-    """ruff_judge.js in one node process. A batch that has not been answered
-    within `timeout` seconds ends the process; its unanswered requests fail
-    and the next batch starts a new one."""
+    """ruff_judge.js in one node process. Should the process stop (or one
+    text keep it busy for `timeout` seconds, which ends it), a fresh one takes
+    the unanswered requests; a text that it stops on at once gets a failure."""
 
     def __init__(self, timeout=300):
         self.timeout = timeout
@@ -109,8 +110,15 @@ class Ruff:
     def ask(self, requests):
         """One answer per request ({"path": P} or {"text": T}, "tree": bool),
         in order."""
-        if not requests:
-            return []
+        answers = []
+        while len(answers) < len(requests):
+            got = self._answers(requests[len(answers):])
+            answers += got or [{"failure": "ruff's judge stopped on this text"}]
+        return answers
+
+    def _answers(self, requests):
+        """Answers for the requests, or for as many of the first as the
+        process gave before it stopped."""
         if self.proc is None or self.proc.poll() is not None:
             self._start()
         proc = self.proc
@@ -123,9 +131,18 @@ class Ruff:
             except (BrokenPipeError, ValueError, OSError):
                 pass
 
+        done = threading.Event()
+        progress = [time.monotonic()]
+
+        def watch():
+            while not done.wait(1):
+                if time.monotonic() - progress[0] > self.timeout:
+                    proc.kill()
+                    return
+
         writer = threading.Thread(target=write, daemon=True)
+        watchdog = threading.Thread(target=watch, daemon=True)
         writer.start()
-        watchdog = threading.Timer(self.timeout, proc.kill)
         watchdog.start()
         answers = []
         try:
@@ -134,14 +151,13 @@ class Ruff:
                 if not line:
                     break
                 answers.append(loads(line))
+                progress[0] = time.monotonic()
         finally:
-            watchdog.cancel()
+            done.set()
             writer.join()
+            watchdog.join()
         if len(answers) < len(requests):
             self.close()
-            reason = "ruff's judge stopped" + (" (timed out)" if proc.returncode is not None and
-                                                 proc.returncode < 0 else "")
-            answers += [{"failure": reason} for _ in requests[len(answers):]]
         return answers
 
     def close(self):

@@ -382,11 +382,12 @@ def _judge_range(task):
     made = [mutant(seed, i) for i in range(start, stop)]
     verdicts = judging.WORKER.texts([m[2] for m in made], [m[3] for m in made])
     counts = Counter()
-    found = []
+    found, failed = [], []
     for index, (kind, base, text, trees), v in zip(range(start, stop), made, verdicts):
         counts[(kind, "mutants")] += 1
         if v["ruff_failure"]:
             counts[(kind, "ruff-failed")] += 1
+            failed.append({"seed": seed, "index": index, "kind": kind, "failure": v["ruff_failure"]})
             continue
         counts[(kind, "valid" if v["ruff_valid"] else "invalid")] += 1
         counts[(kind, "nodes")] += v["nodes"]
@@ -397,7 +398,7 @@ def _judge_range(task):
             found.append({"seed": seed, "index": index, "kind": kind, "base": [base[0], base[1]], "sort": sig[0],
                           "anchor": sig[1], "trees": trees, "text": text, "cpython": cpython_says(text),
                           **answers(v)})
-    return counts, found
+    return counts, found, failed
 
 
 # -------------------------------------------------------------- minimising
@@ -470,7 +471,8 @@ def shape(text):
 
 def run(seed, count, dump_command, workers, kinds=None, out=None, minimise_per_signature=10, chunk=64,
         progress=False, min_size=MIN_SIZE, max_size=MAX_SIZE):
-    """Judges `count` mutants of `seed`; returns (counts, disagreements). With
+    """Judges `count` mutants of `seed`; returns (counts, disagreements, the
+    mutants that ruff gave no answer on). With
     `out`, writes every disagreement there and minimises up to
     `minimise_per_signature` of each signature (0: every one)."""
     global BASES, KINDS_IN_RUN
@@ -479,13 +481,14 @@ def run(seed, count, dump_command, workers, kinds=None, out=None, minimise_per_s
         raise RuntimeError("no corpus file of modest size found")
     KINDS_IN_RUN = list(kinds or KINDS)
     counts = Counter()
-    found = []
+    found, failed = [], []
     tasks = [(seed, s, min(s + chunk, count)) for s in range(0, count, chunk)]
     started = last_report = time.time()
     with judging.worker_pool(dump_command, workers) as pool:
-        for done, (c, f) in enumerate(pool.map(_judge_range, tasks), 1):
+        for c, f, no_answer in pool.map(_judge_range, tasks):
             counts.update(c)
             found += f
+            failed += no_answer
             if progress and time.time() - last_report > 30:
                 last_report = time.time()
                 made = sum(v for (k, what), v in counts.items() if what == "mutants")
@@ -498,12 +501,14 @@ def run(seed, count, dump_command, workers, kinds=None, out=None, minimise_per_s
                 if not minimise_per_signature or per[sig] < minimise_per_signature:
                     per[sig] += 1
                     chosen.append(d)
+            if progress:
+                print(f"  minimising {len(chosen)} of the {len(found)} disagreements", file=sys.stderr, flush=True)
             for d, m in zip(chosen, pool.map(_minimise, chosen)):
                 d["minimised"] = m
     counts["seconds", "total"] = time.time() - started
     if out is not None:
-        write(out, seed, count, counts, found)
-    return counts, found
+        write(out, seed, count, counts, found, failed)
+    return counts, found, failed
 
 
 def groups(found):
@@ -525,7 +530,7 @@ def signature_of_answers(m):
     return signature(v)
 
 
-def summary(seed, count, counts, found):
+def summary(seed, count, counts, found, failed=()):
     kinds = sorted({k for k, _ in counts if k != "seconds"}, key=lambda k: KINDS.index(k) if k in KINDS else 99)
     sorts = ["ours-accepts", "ours-rejects", "tree", "crash"]
     total = Counter()
@@ -544,6 +549,12 @@ def summary(seed, count, counts, found):
         get = (lambda what: total[what]) if k == "all" else (lambda what, k=k: counts[k, what])
         lines.append(f"{k:<16}{get('mutants'):>9}{get('valid'):>8}{get('invalid'):>8}{get('ruff-failed'):>10}"
                      f"{get('compared'):>8}" + "".join(f"{get(s):>14}" for s in sorts))
+    if failed:
+        lines += ["", "ruff gave no answer (count | reason | first mutant):"]
+        reasons = Counter(re.sub(r"\d+", "N", f["failure"]) for f in failed)
+        for reason, n in reasons.most_common():
+            first = next(f["index"] for f in failed if re.sub(r"\d+", "N", f["failure"]) == reason)
+            lines.append(f"  {n} | {reason} | --seed {seed} --show {first}")
     by_signature = Counter((d["sort"], d["anchor"]) for d in found)
     if by_signature:
         lines += ["", "disagreements by signature (count | sort | anchor | first mutant):"]
@@ -562,9 +573,10 @@ def summary(seed, count, counts, found):
     return "\n".join(lines)
 
 
-def write(out, seed, count, counts, found):
-    """Every disagreement in disagreements.jsonl, the shortest reproduction of
-    each group as a file of its own under repros/, and the summary."""
+def write(out, seed, count, counts, found, failed):
+    """Every disagreement in disagreements.jsonl, the mutants that ruff gave no
+    answer on in no-answer.jsonl, the shortest reproduction of each group as
+    a file of its own under repros/, and the summary."""
     out = Path(out)
     (out / "repros").mkdir(parents=True, exist_ok=True)
     with open(out / "disagreements.jsonl", "w", encoding="utf-8") as f:
@@ -574,7 +586,10 @@ def write(out, seed, count, counts, found):
         for k, texts in enumerate(sorted(shapes.values(), key=len, reverse=True)[:5]):
             with open(out / "repros" / f"{n:03d}-{sort}-{k}.py", "w", encoding="utf-8", newline="") as f:
                 f.write(min(texts, key=len))
-    text = summary(seed, count, counts, found)
+    with open(out / "no-answer.jsonl", "w", encoding="utf-8") as f:
+        for d in failed:
+            f.write(json.dumps(d) + "\n")
+    text = summary(seed, count, counts, found, failed)
     (out / "summary.txt").write_text(text + "\n", encoding="utf-8")
 
 
@@ -606,11 +621,12 @@ def main():
     reason = judging.ensure_ruff() or (None if dump_command else "tymbe_dump_tree is not built (pass --dump-tree)")
     if reason:
         sys.exit(reason)
-    counts, found = run(args.seed, args.count, dump_command, args.workers, kinds, args.out,
-                        args.minimise_per_signature, progress=True, min_size=args.min_size, max_size=args.max_size)
-    print(summary(args.seed, args.count, counts, found))
+    counts, found, failed = run(args.seed, args.count, dump_command, args.workers, kinds, args.out,
+                                args.minimise_per_signature, progress=True, min_size=args.min_size,
+                                max_size=args.max_size)
+    print(summary(args.seed, args.count, counts, found, failed))
     if args.out:
-        print(f"\nwritten to {args.out}: summary.txt, disagreements.jsonl, repros/")
+        print(f"\nwritten to {args.out}: summary.txt, disagreements.jsonl, no-answer.jsonl, repros/")
 
 
 if __name__ == "__main__":

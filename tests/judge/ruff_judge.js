@@ -374,8 +374,11 @@ let workspace = null;
 let lastPanic = '';
 
 // A panic leaves the WebAssembly instance in an unknown state; the next
-// request gets a fresh one, loaded anew.
+// request gets a fresh one, loaded anew. The old one is let go without its
+// finaliser, which would call into the broken instance.
 function freshWorkspace() {
+  if (workspace !== null) workspace.__destroy_into_raw();
+  workspace = null;
   for (const key of Object.keys(require.cache)) {
     if (key.startsWith(PACKAGE)) delete require.cache[key];
   }
@@ -428,20 +431,29 @@ function printed(call, use) {
 console.error = (...args) => { lastPanic = args.map(String).join(' ').split('\n')[0]; };
 
 const PARSE_ERROR = / at byte range \d+\.\.\d+$/;
+const panicked = (e) => e instanceof WebAssembly.RuntimeError || e instanceof RangeError;
 
 // null when ruff's parser accepts the text, else its first error. The
 // formatter refuses exactly the texts that hold a parser error and names it;
-// `check` would mix in ruff's later semantic checks. Should the formatter
-// fail for a reason of its own, `check` settles it: it reports every parser
-// error as "invalid-syntax".
+// `check` would mix in ruff's later semantic checks. The formatter formats
+// only what parsed, so when it panics (its recursion gives out before the
+// parser's, e.g. on calls nested 1000 deep) the text is valid, unless the
+// parse itself gave out: `check`, which parses too, panics as well then.
+// Should the formatter fail for a reason of its own, `check` settles it: it
+// reports every parser error as "invalid-syntax".
 function parserError(text) {
   let message;
   try {
     workspace.format(text);
     return null;
   } catch (e) {
-    if (e instanceof WebAssembly.RuntimeError || e instanceof RangeError) throw e;
-    message = String(e.message ?? e);
+    if (!panicked(e)) {
+      message = String(e.message ?? e);
+    } else {
+      freshWorkspace();
+      workspace.check(text);
+      return null;
+    }
   }
   if (PARSE_ERROR.test(message)) return message;
   const syntax = workspace.check(text).filter((d) => d.code === 'invalid-syntax');
@@ -483,8 +495,7 @@ function judge(request) {
   try {
     return judgeText(text, out, request.tree !== false);
   } catch (e) {
-    const panicked = e instanceof WebAssembly.RuntimeError || e instanceof RangeError;
-    const failure = { failure: `${panicked ? 'ruff panicked' : 'judge failed'}: ${lastPanic || e.message || e}` };
+    const failure = { failure: `${panicked(e) ? 'ruff panicked' : 'judge failed'}: ${lastPanic || e.message || e}` };
     if (request.path !== undefined) failure.path = request.path;
     lastPanic = '';
     freshWorkspace();

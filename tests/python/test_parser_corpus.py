@@ -371,14 +371,15 @@ def test_minimising_keeps_what_is_asked_for():
 
 
 def test_mutants_agree_with_ruff(dump_tree):
-    counts, found = mutate.run(MUTANT_SEED, MUTANT_COUNT, dump_tree, WORKERS)
-    summary = mutate.summary(MUTANT_SEED, MUTANT_COUNT, counts, found)
+    counts, found, failed = mutate.run(MUTANT_SEED, MUTANT_COUNT, dump_tree, WORKERS)
+    summary = mutate.summary(MUTANT_SEED, MUTANT_COUNT, counts, found, failed)
     print(summary)
     made = Counter()
     for (_, what), n in counts.items():
         made[what] += n
     assert made["mutants"] == MUTANT_COUNT
     assert made["valid"] and made["invalid"] and made["compared"], "the run must judge both kinds of text"
+    assert made["ruff-failed"] * 100 <= made["mutants"], f"ruff gave no answer on too many:\n{summary}"
     if not found:
         return
     again = (f"python3 tests/judge/mutate.py --seed {MUTANT_SEED} --count {MUTANT_COUNT} --out DIR "
