@@ -112,7 +112,7 @@ Pass run_in_memory(const std::vector<std::string>& texts, bool extract) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string corpus = argc > 1 ? argv[1] : "/root/.pyenv/versions/3.12.1/lib/python3.12";
+  const std::string corpus = argc > 1 ? argv[1] : tymbe_test::standard_library();
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const std::vector<std::string> files = corpus_files(corpus);
   if (files.empty()) {

@@ -1,5 +1,6 @@
 """Throughput and memory of AstProjectIndex over a folder of Python files (by
-default the Python 3.12 standard library, site-packages left out):
+default the standard library of the interpreter that runs it, installed
+packages left out):
 
   1. cold lookups on one thread: every file analysed through one
      function_ast_in_file lookup each, on a fresh index;
@@ -25,6 +26,7 @@ import os
 import statistics
 import subprocess
 import sys
+import sysconfig
 import time
 import warnings
 from pathlib import Path
@@ -34,7 +36,8 @@ import tymbe_rs
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "support"))
 from corpus import corpus_files  # noqa: E402
-DEFAULT_CORPUS = "/root/.pyenv/versions/3.12.1/lib/python3.12"
+# The standard library of the interpreter that runs the benchmark (and the module).
+DEFAULT_CORPUS = sysconfig.get_paths()["stdlib"]
 MISSING = "__no_such_name__"
 CORE_COUNTS = (1, 2, 4, 8)
 

@@ -1,9 +1,9 @@
 // Throughput of parse_module (checks, lexer, parser, comments) over a folder
-// of Python files (make bench gives the standard library of the interpreter
-// the build is for), and the memory the Modules keep beyond their sources.
-// Single-threaded; the figure is the best of several passes.
+// of Python files (by default the standard library of CPython 3.12, found
+// from the interpreter), and the memory the Modules keep beyond their
+// sources. Single-threaded; the figure is the best of several passes.
 //
-//   tymbe_parser_bench CORPUS_DIR [PASSES]
+//   tymbe_parser_bench [CORPUS_DIR] [PASSES]
 
 #include <algorithm>
 #include <chrono>
@@ -57,11 +57,7 @@ void print(const char* name, const Pass& best, double mb) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s CORPUS_DIR [PASSES]\n", argv[0]);
-    return 2;
-  }
-  const std::string root = argv[1];
+  const std::string root = argc > 1 ? argv[1] : tymbe_test::standard_library();
   const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   std::vector<std::string> texts;
   for (const auto& path : tymbe_test::corpus_files(root)) texts.push_back(tymbe_test::read_file(path));

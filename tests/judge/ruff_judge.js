@@ -1,61 +1,114 @@
 #!/usr/bin/env node
-// The reference side of the parser corpus test: ruff's own parser, in its
-// WebAssembly build, judges each file and gives its tree in the comparable
+// The reference side of the parser judges: ruff's own parser, in its
+// WebAssembly build, judges each text and gives its tree in the comparable
 // form of README.md.
 //
-// Usage: node ruff_judge.js < paths     (one path per line)
-// Prints one JSON object per line and per path, in input order:
-//   {"path", "utf8", "valid", "error", "semantic", "tree", "comments"}
-// "valid" is false when ruff's parser reports a syntax error ("error" holds
-// its text); "semantic" lists the other invalid-syntax diagnostics of
-// `check`, which come from ruff's later checks, not from the parser.
+// Usage:
+//   node ruff_judge.js < paths          one path per line
+//   node ruff_judge.js --json < requests
+//       one JSON object per line: {"path": P} or {"text": T}, and "tree": false
+//       to ask for the verdict alone (no tree, no comments)
+// Prints one JSON object per line and per request, in input order:
+//   {"path", "utf8", "valid", "error", "tree", "comments"}
+// ("path" only for a path). "valid" is false when ruff's parser reports a
+// syntax error; "error" then holds its text. A request that the reference
+// cannot answer (it panicked, or the file is unreadable) gives
+// {"path", "failure"}; the judge starts a fresh instance and goes on.
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
 const readline = require('readline');
-const { Workspace, PositionEncoding } = require(path.join(__dirname, 'node_modules/@astral-sh/ruff-wasm-nodejs'));
+const { Worker, isMainThread, parentPort } = require('worker_threads');
+
+const PACKAGE = path.join(__dirname, 'node_modules/@astral-sh/ruff-wasm-nodejs');
 
 // ------------------------------------------------ reader of the debug print
 
-// Reads Rust's pretty `{:#?}` output into plain values:
+// The fields of each struct that the comparable form needs; a struct missing
+// here keeps its range alone. Every other field is skipped without being
+// read, which is most of the print: ruff's `{:#?}` spells out every node.
+const KEEP = (() => {
+  const table = {
+    ModModule: 'body',
+    StmtFunctionDef: 'range is_async name decorator_list parameters returns body',
+    StmtClassDef: 'range name decorator_list body',
+    StmtReturn: 'range value',
+    StmtIf: 'range body elif_else_clauses',
+    ElifElseClause: 'range test body',
+    StmtFor: 'range is_async body orelse',
+    StmtWhile: 'range body orelse',
+    StmtWith: 'range is_async body',
+    StmtMatch: 'range cases',
+    MatchCase: 'range body',
+    StmtTry: 'range is_star body handlers orelse finalbody',
+    ExceptHandlerExceptHandler: 'range body',
+    StmtAssign: 'range targets value',
+    StmtAnnAssign: 'range target annotation value',
+    StmtImportFrom: 'range module level names',
+    Alias: 'range name asname',
+    Identifier: 'id range',
+    Decorator: 'range expression',
+    Parameters: 'range posonlyargs args vararg kwonlyargs kwarg',
+    ParameterWithDefault: 'parameter',
+    Parameter: 'range name annotation',
+    ExprName: 'range id',
+    ExprCall: 'range func arguments',
+    Arguments: 'keywords',
+    Keyword: 'range arg value',
+    ExprDict: 'range items',
+    DictItem: 'key value',
+    ExprStringLiteral: 'range value',
+    StringLiteralValue: 'inner',
+    ConcatenatedStringLiteral: 'value',
+    StringLiteral: 'value',
+  };
+  const out = new Map();
+  for (const [name, fields] of Object.entries(table)) out.set(name, new Set(fields.split(' ')));
+  return out;
+})();
+const RANGE_ONLY = new Set(['range']);
+
+// Reads Rust's pretty `{:#?}` output, as UTF-8 bytes, into plain values:
 //   Kind(a, b)      -> {t: 'Kind', args: [a, b]}
-//   Kind { f: v }   -> {t: 'Kind', f: {f: v}}
+//   Kind { f: v }   -> {t: 'Kind', f: {f: v}}   (the fields in KEEP only)
 //   [a, b]          -> [a, b]
 //   "text"          -> {str: 'text'}
 //   anything else   -> the token as a JS string (true, None, 0..12, Load, 1.5)
-function readDebug(s) {
+// The pretty print puts every field on a line of its own, ending in ",", and
+// closes a value that spans lines on a line of the field's own indentation:
+// a skipped field is found by looking for that line, never read through.
+// Working on the bytes spares turning the whole print into a JS string; only
+// what is kept is decoded.
+const DELIMITER = new Uint8Array(256);
+for (const c of '(){}[],:" \n\t\r') DELIMITER[c.charCodeAt(0)] = 1;
+const closeNeedles = new Map();
+
+function readDebug(b) {
   let i = 0;
-  const n = s.length;
-  const isDelim = (c) => c === '(' || c === ')' || c === '{' || c === '}' || c === '[' || c === ']' ||
-    c === ',' || c === ':' || c === '"' || c === ' ' || c === '\n' || c === '\t' || c === '\r';
+  const n = b.length;
 
   function fail(what) {
-    throw new Error(`debug print: ${what} at offset ${i}: ${JSON.stringify(s.slice(i, i + 40))}`);
+    throw new Error(`debug print: ${what} at offset ${i}: ${JSON.stringify(b.toString('utf8', i, i + 40))}`);
   }
   function ws() {
     while (i < n) {
-      const c = s.charCodeAt(i);
+      const c = b[i];
       if (c === 32 || c === 10 || c === 13 || c === 9) i++;
       else break;
     }
-  }
-  function expect(c) {
-    ws();
-    if (s[i] !== c) fail(`expected ${c}`);
-    i++;
   }
   function quoted(q) {
     i++;
     let out = '';
     let start = i;
-    while (i < n && s[i] !== q) {
-      if (s[i] !== '\\') {
+    while (i < n && b[i] !== q) {
+      if (b[i] !== 92) {
         i++;
         continue;
       }
-      out += s.slice(start, i);
-      const e = s[i + 1];
+      out += b.toString('utf8', start, i);
+      const e = String.fromCharCode(b[i + 1]);
       i += 2;
       switch (e) {
         case 'n': out += '\n'; break;
@@ -66,9 +119,9 @@ function readDebug(s) {
         case '"': out += '"'; break;
         case "'": out += "'"; break;
         case 'u': {
-          if (s[i] !== '{') fail('bad \\u escape');
-          const close = s.indexOf('}', i);
-          out += String.fromCodePoint(parseInt(s.slice(i + 1, close), 16));
+          if (b[i] !== 123) fail('bad \\u escape');
+          const close = b.indexOf(125, i);
+          out += String.fromCodePoint(parseInt(b.toString('latin1', i + 1, close), 16));
           i = close + 1;
           break;
         }
@@ -77,7 +130,7 @@ function readDebug(s) {
       start = i;
     }
     if (i >= n) fail('unterminated string');
-    out += s.slice(start, i);
+    out += b.toString('utf8', start, i);
     i++;
     return out;
   }
@@ -85,46 +138,72 @@ function readDebug(s) {
     const items = [];
     for (;;) {
       ws();
-      if (s[i] === close) { i++; return items; }
+      if (b[i] === close) { i++; return items; }
       items.push(value());
       ws();
-      if (s[i] === ',') i++;
-      else if (s[i] !== close) fail(`expected , or ${close}`);
+      if (b[i] === 44) i++;
+      else if (b[i] !== close) fail(`expected , or ${String.fromCharCode(close)}`);
     }
   }
-  function fields() {
+  // Skips the value of the field whose name ends before `i`.
+  function skip() {
+    let eol = b.indexOf(10, i);
+    if (eol < 0) eol = n;
+    const last = b[eol - 1];
+    if (last === 44) {
+      i = eol;
+      return;
+    }
+    const kind = last === 123 ? 0 : last === 40 ? 1 : last === 91 ? 2 : -1;
+    if (kind < 0) fail('a field that neither ends its line nor opens a value');
+    const lineStart = b.lastIndexOf(10, i) + 1;
+    let indent = lineStart;
+    while (b[indent] === 32) indent++;
+    const key = (indent - lineStart) * 4 + kind;
+    let needle = closeNeedles.get(key);
+    if (needle === undefined) {
+      needle = Buffer.from('\n' + ' '.repeat(indent - lineStart) + '})]'[kind], 'latin1');
+      closeNeedles.set(key, needle);
+    }
+    const at = b.indexOf(needle, eol);
+    if (at < 0) fail('a value that is never closed');
+    i = at + needle.length;
+    if (b[i] === 44) i++;
+  }
+  function fields(keep) {
     const f = {};
     for (;;) {
       ws();
-      if (s[i] === '}') { i++; return f; }
-      let j = i;
-      while (j < n && !isDelim(s[j])) j++;
-      const name = s.slice(i, j);
-      if (!name) fail('expected a field name');
-      i = j;
-      expect(':');
+      if (b[i] === 125) { i++; return f; }
+      const colon = b.indexOf(58, i);
+      if (colon < 0) fail('expected a field name');
+      const name = b.toString('latin1', i, colon);
+      i = colon + 1;
+      if (!keep.has(name)) {
+        skip();
+        continue;
+      }
       f[name] = value();
       ws();
-      if (s[i] === ',') i++;
-      else if (s[i] !== '}') fail('expected , or }');
+      if (b[i] === 44) i++;
+      else if (b[i] !== 125) fail('expected , or }');
     }
   }
   function value() {
     ws();
-    const c = s[i];
-    if (c === '"') return { str: quoted('"') };
-    if (c === "'") return { str: quoted("'") };
-    if (c === '[') { i++; return seq(']'); }
-    if (c === '(') { i++; return { t: '', args: seq(')') }; }
+    const c = b[i];
+    if (c === 34 || c === 39) return { str: quoted(c) };
+    if (c === 91) { i++; return seq(93); }
+    if (c === 40) { i++; return { t: '', args: seq(41) }; }
     let j = i;
-    while (j < n && !isDelim(s[j])) j++;
+    while (j < n && !DELIMITER[b[j]]) j++;
     if (j === i) fail('expected a value');
-    const atom = s.slice(i, j);
+    const atom = b.toString('latin1', i, j);
     i = j;
-    if (s[i] === '(') { i++; return { t: atom, args: seq(')') }; }
+    if (b[i] === 40) { i++; return { t: atom, args: seq(41) }; }
     const save = i;
     ws();
-    if (s[i] === '{') { i++; return { t: atom, f: fields() }; }
+    if (b[i] === 123) { i++; return { t: atom, f: fields(KEEP.get(atom) ?? RANGE_ONLY) }; }
     i = save;
     return atom;
   }
@@ -274,59 +353,202 @@ function stmt(v) {
   return out;
 }
 
-function comments(tokens) {
+// The comment tokens of ruff's token print ("    Comment 12..20," lines).
+const COMMENT = Buffer.from('Comment ', 'latin1');
+function comments(b) {
   const out = [];
-  const re = /^\s*Comment (\d+)\.\.(\d+),$/gm;
-  for (let m; (m = re.exec(tokens)) !== null;) out.push([Number(m[1]), Number(m[2])]);
+  for (let at = b.indexOf(COMMENT); at >= 0; at = b.indexOf(COMMENT, at + COMMENT.length)) {
+    let k = at - 1;
+    while (k >= 0 && b[k] === 32) k--;
+    if (k >= 0 && b[k] !== 10) continue;
+    const eol = b.indexOf(10, at);
+    const m = /^Comment (\d+)\.\.(\d+),$/.exec(b.toString('latin1', at, eol < 0 ? b.length : eol));
+    if (m) out.push([Number(m[1]), Number(m[2])]);
+  }
   return out;
 }
 
-// ------------------------------------------------------------------ driver
+// ------------------------------------------------------------------ the judge
 
-const workspace = new Workspace({ lint: { select: [] } }, PositionEncoding.Utf8);
+let workspace = null;
+let lastPanic = '';
+
+// A panic leaves the WebAssembly instance in an unknown state; the next
+// request gets a fresh one, loaded anew. The old one is let go without its
+// finaliser, which would call into the broken instance.
+function freshWorkspace() {
+  if (workspace !== null) workspace.__destroy_into_raw();
+  workspace = null;
+  for (const key of Object.keys(require.cache)) {
+    if (key.startsWith(PACKAGE)) delete require.cache[key];
+  }
+  const strict = globalThis.TextDecoder;
+  globalThis.TextDecoder = CapturingDecoder;
+  try {
+    const { Workspace, PositionEncoding } = require(PACKAGE);
+    workspace = new Workspace({ lint: { select: [] } }, PositionEncoding.Utf8);
+  } finally {
+    globalThis.TextDecoder = strict;
+  }
+}
+
+// The package turns every string it returns into a JS string with a strict
+// TextDecoder, which for a debug print (some 70 bytes per source byte) takes
+// longer than reading it. While `printed` runs, the decoder hands the bytes,
+// still in the instance's memory, to the reader instead: the strings are Rust
+// strings, valid UTF-8 by construction, and nothing runs in the instance
+// while they are read.
+let reader = null;
+let read = null;
+class CapturingDecoder extends TextDecoder {
+  decode(view, options) {
+    if (reader !== null && view !== undefined) {
+      const use = reader;
+      reader = null;
+      read = { value: use(Buffer.from(view.buffer, view.byteOffset, view.byteLength)) };
+      return '';
+    }
+    return super.decode(view, options);
+  }
+}
+
+// What `use` makes of the string that `call` returns.
+function printed(call, use) {
+  reader = use;
+  read = null;
+  try {
+    call();
+  } finally {
+    reader = null;
+  }
+  const result = read;
+  read = null;
+  if (result === null) throw new Error('the print did not come through the decoder');
+  return result.value;
+}
+
+// Rust's panic hook reports through console.error just before the trap.
+console.error = (...args) => { lastPanic = args.map(String).join(' ').split('\n')[0]; };
+
+const PARSE_ERROR = / at byte range \d+\.\.\d+$/;
+const panicked = (e) => e instanceof WebAssembly.RuntimeError || e instanceof RangeError;
+
+// null when ruff's parser accepts the text, else its first error. The
+// formatter refuses exactly the texts that hold a parser error and names it;
+// `check` would mix in ruff's later semantic checks. The formatter formats
+// only what parsed, so when it panics (its recursion gives out before the
+// parser's, e.g. on calls nested 1000 deep) the text is valid, unless the
+// parse itself gave out: `check`, which parses too, panics as well then.
+// Should the formatter fail for a reason of its own, `check` settles it: it
+// reports every parser error as "invalid-syntax".
+function parserError(text) {
+  let message;
+  try {
+    workspace.format(text);
+    return null;
+  } catch (e) {
+    if (!panicked(e)) {
+      message = String(e.message ?? e);
+    } else {
+      freshWorkspace();
+      workspace.check(text);
+      return null;
+    }
+  }
+  if (PARSE_ERROR.test(message)) return message;
+  const syntax = workspace.check(text).filter((d) => d.code === 'invalid-syntax');
+  return syntax.length ? message : null;
+}
+
+function judgeText(text, out, wantTree) {
+  const error = parserError(text);
+  out.valid = error === null;
+  out.error = error;
+  if (out.valid && wantTree) {
+    out.tree = printed(() => workspace.parse(text), (bytes) => ({ body: body(inner(readDebug(bytes)).body) }));
+    out.comments = printed(() => workspace.tokens(text), comments);
+  }
+  return out;
+}
+
 // ignoreBOM keeps a leading byte-order mark in the text, as ruff and we see it.
 const decoder = new TextDecoder('utf-8', { fatal: true, ignoreBOM: true });
 
-function judge(file) {
-  const out = { path: file, utf8: true, valid: false, error: null, semantic: [], tree: null, comments: null };
-  let text;
-  try {
-    text = decoder.decode(fs.readFileSync(file));
-  } catch (e) {
-    if (e instanceof TypeError) { out.utf8 = false; return out; }
-    throw e;
-  }
-  const diagnostics = workspace.check(text).filter((d) => d.code === 'invalid-syntax');
-  if (diagnostics.length) {
-    // `check` mixes the parser's errors with later semantic checks; the
-    // formatter refuses exactly the texts that the parser rejects.
+function judge(request) {
+  const out = {};
+  let text = request.text;
+  if (request.path !== undefined) {
+    out.path = request.path;
+    out.utf8 = true;
     try {
-      workspace.format(text);
+      text = decoder.decode(fs.readFileSync(request.path));
     } catch (e) {
-      out.error = String(e.message ?? e);
+      if (!(e instanceof TypeError)) return { path: request.path, failure: String(e.message ?? e) };
+      out.utf8 = false;
+      out.valid = false;
+      out.error = null;
       return out;
     }
-    out.semantic = diagnostics.map((d) => d.message);
   }
-  out.valid = true;
-  const module = readDebug(workspace.parse(text));
-  out.tree = { body: body(inner(module).body) };
-  out.comments = comments(workspace.tokens(text));
-  return out;
+  out.tree = null;
+  out.comments = null;
+  try {
+    return judgeText(text, out, request.tree !== false);
+  } catch (e) {
+    const failure = { failure: `${panicked(e) ? 'ruff panicked' : 'judge failed'}: ${lastPanic || e.message || e}` };
+    if (request.path !== undefined) failure.path = request.path;
+    lastPanic = '';
+    freshWorkspace();
+    return failure;
+  }
 }
+
+// The requests are read on the main thread and judged on a worker thread
+// with a large stack: reading and projecting a tree that is nested 1000 deep
+// recurses further than node's default stack allows, and so may ruff itself.
+const STACK_MB = 256;
 
 async function main() {
-  const lines = readline.createInterface({ input: process.stdin, crlfDelay: Infinity });
-  for await (const file of lines) {
-    if (!file) continue;
-    let result;
-    try {
-      result = judge(file);
-    } catch (e) {
-      result = { path: file, failure: String(e.stack ?? e) };
+  const worker = new Worker(__filename, { argv: process.argv.slice(2), resourceLimits: { stackSizeMb: STACK_MB } });
+  const answers = [];
+  let waiting = null;
+  worker.on('message', (answer) => {
+    if (waiting) {
+      const resolve = waiting;
+      waiting = null;
+      resolve(answer);
+    } else {
+      answers.push(answer);
     }
-    process.stdout.write(JSON.stringify(result) + '\n');
+  });
+  worker.on('error', (e) => {
+    process.stderr.write(`ruff_judge: ${e.stack ?? e}\n`);
+    process.exit(1);
+  });
+  const next = () => (answers.length ? Promise.resolve(answers.shift()) : new Promise((r) => { waiting = r; }));
+  const lines = readline.createInterface({ input: process.stdin, crlfDelay: Infinity });
+  for await (const line of lines) {
+    if (!line) continue;
+    worker.postMessage(line);
+    process.stdout.write((await next()) + '\n');
   }
+  await worker.terminate();
 }
 
-main();
+function serve() {
+  const json = process.argv.includes('--json');
+  freshWorkspace();
+  parentPort.on('message', (line) => {
+    let result;
+    try {
+      result = judge(json ? JSON.parse(line) : { path: line });
+    } catch (e) {
+      result = { failure: `bad request: ${e.message ?? e}` };
+    }
+    parentPort.postMessage(JSON.stringify(result));
+  });
+}
+
+if (require.main === module && isMainThread) main();
+else if (!isMainThread) serve();
+module.exports = { readDebug };

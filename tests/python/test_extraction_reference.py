@@ -1,8 +1,8 @@
 """Our function records against a reference extraction with CPython's `ast`
-(tests/reference/reference_extraction.py), over the Python 3.12 standard
-library: for every function, its name and name location, its parameters with
-their locations and annotations, its return annotation, its return statements,
-its body and its return value.
+(tests/reference/reference_extraction.py), over the standard library of the
+interpreter that runs it (3.12 under `make test`): for every function, its
+name and name location, its parameters with their locations and annotations,
+its return annotation, its return statements, its body and its return value.
 
 Skips when the corpus or the tymbe_dump_extraction tool is missing. Files that
 are not UTF-8, that CPython refuses, or that our parser refuses are left out of
@@ -16,6 +16,7 @@ import json
 import os
 import subprocess
 import sys
+import sysconfig
 from concurrent.futures import ProcessPoolExecutor
 from pathlib import Path
 
@@ -27,7 +28,9 @@ from corpus import corpus_files, find_test_tool  # noqa: E402
 sys.path.insert(0, str(ROOT / "tests" / "reference"))
 import reference_extraction  # noqa: E402
 
-CORPUS = Path(os.environ.get("TYMBE_REFERENCE_CORPUS", "/root/.pyenv/versions/3.12.1/lib/python3.12"))
+# The standard library of the interpreter that runs the test: the reference
+# extraction reads it with this interpreter's `ast`.
+CORPUS = Path(os.environ.get("TYMBE_REFERENCE_CORPUS") or sysconfig.get_paths()["stdlib"])
 FIELDS = ("name", "name_location", "args_in_order", "args", "return_annotation", "return_statements", "body",
           "return_arg")
 JOBS = os.cpu_count() or 1

@@ -4,6 +4,10 @@
 //   {"path", "valid", "error", "tree", "comments"}
 // A file that cannot be read, or a parse that fails unexpectedly, gives
 // {"path", "failure"} and the tool goes on with the next path.
+//
+// With --stdin-texts, standard input holds the texts themselves, each as its
+// length in bytes in decimal, a line break, then the bytes; the objects then
+// have no "path".
 
 #include <cstdio>
 #include <exception>
@@ -425,27 +429,22 @@ class Dumper {
   std::string* out_ = nullptr;
 };
 
-std::string dump_file(const std::string& path) {
-  std::string out = "{\"path\":";
-  put_string(out, path);
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  // `text << rdbuf()` sets failbit on an empty file, which is still a file.
-  if (in) text << in.rdbuf();
-  if (!in || in.bad() || text.bad()) {
-    out += ",\"failure\":\"cannot read the file\"}";
-    return out;
-  }
+// The object for one text, after `prefix` (the "path" member, or nothing).
+std::string dump_text(std::string prefix, std::string text) {
+  std::string out = "{" + prefix;
+  const char* separator = prefix.empty() ? "" : ",";
   try {
-    auto parsed = parse_module(text.str());
+    auto parsed = parse_module(std::move(text));
     if (!parsed.ok()) {
-      out += ",\"valid\":false,\"error\":";
+      out += separator;
+      out += "\"valid\":false,\"error\":";
       put_string(out, parsed.error().message());
       out += ",\"tree\":null,\"comments\":null}";
       return out;
     }
     const Module& module = parsed.value();
-    out += ",\"valid\":true,\"error\":null,\"tree\":";
+    out += separator;
+    out += "\"valid\":true,\"error\":null,\"tree\":";
     Dumper(module).module(out);
     out += ",\"comments\":[";
     for (size_t i = 0; i < module.comments.size(); ++i) {
@@ -454,25 +453,48 @@ std::string dump_file(const std::string& path) {
     }
     out += "]}";
   } catch (const std::exception& e) {
-    out = "{\"path\":";
-    put_string(out, path);
-    out += ",\"failure\":";
+    out = "{" + prefix + separator + "\"failure\":";
     put_string(out, e.what());
     out += '}';
   }
   return out;
 }
 
+std::string dump_file(const std::string& path) {
+  std::string prefix = "\"path\":";
+  put_string(prefix, path);
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  // `text << rdbuf()` sets failbit on an empty file, which is still a file.
+  if (in) text << in.rdbuf();
+  if (!in || in.bad() || text.bad()) return "{" + prefix + ",\"failure\":\"cannot read the file\"}";
+  return dump_text(std::move(prefix), text.str());
+}
+
+void write_line(std::string line) {
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  bool texts_on_stdin = false;
+  for (int i = 1; i < argc; ++i) texts_on_stdin |= std::string_view(argv[i]) == "--stdin-texts";
+  if (texts_on_stdin) {
+    std::string length;
+    while (std::getline(std::cin, length)) {
+      if (length.empty()) continue;
+      std::string text(std::stoull(length), '\0');
+      if (!std::cin.read(text.data(), static_cast<std::streamsize>(text.size()))) return 1;
+      write_line(dump_text("", std::move(text)));
+    }
+    return 0;
+  }
   std::string path;
   while (std::getline(std::cin, path)) {
-    if (path.empty()) continue;
-    std::string line = dump_file(path);
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    if (!path.empty()) write_line(dump_file(path));
   }
   return 0;
 }
