@@ -15,6 +15,7 @@
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/parser_cache_types.h"
 #include "tymbe_ast/type_parsing.h"
+#include "tree_shape.h"
 
 namespace tymbe_fuzz {
 
@@ -165,6 +166,10 @@ inline std::optional<std::string> check_one(std::string input, bool has_uri, Sta
   tymbe::Result<Module, ParseError> module = parse_module(std::move(input));
   if (!module) return std::nullopt;
   stats.parsed.fetch_add(1, std::memory_order_relaxed);
+  if (auto problem = tymbe_test::tree_shape_problem(*module)) {
+    stats.failures.fetch_add(1, std::memory_order_relaxed);
+    return *problem;
+  }
   ImportMap imports = build_import_map(*module);
   const ParsedFileCache file{has_uri ? "/fuzz/input.py" : "/fuzz/in|put.py", std::move(module).value(),
                              std::move(imports)};

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/tree_shape.h"
 #include "tymbe_ast/parser.h"
 
 namespace tymbe::ast {
@@ -389,6 +390,25 @@ TEST(ParserSource, LogicalLinesAndIndentation) {
       const Span<StmtId> body = top(m).kind == StmtKind::If ? m.if_(top(m)).body : m.function_def(top(m)).body;
       EXPECT_EQ(body.size, c.first_body);
     }
+  }
+}
+
+// Every node inside its parent, siblings in order, over sources that hold
+// every kind the tree keeps.
+TEST(ParserTrees, EveryNodeLiesInsideItsParent) {
+  const std::string sources[] = {
+      "@d(k=f(a=1, **b), c={'x': [1], **y})\nasync def f(a, /, b: int = 1, *c: T, d, **e) -> R:\n"
+      "    x: int = g(h=(1, 2))  # c\n    if a:\n        return {k: v}\n    elif (n := 1):\n        pass\n"
+      "    else:\n        y = z = w\n",
+      "class C(B, metaclass=M):\n    @property\n    def p(self): return 1\n"
+      "try:\n    pass\nexcept* E as e:\n    raise\nelse:\n    pass\nfinally:\n    pass\n",
+      "match p:\n    case [1, *r] if r:\n        q = f(x=1)\n    case _:\n        pass\n"
+      "for i in r:\n    while i:\n        with a as b:\n            del b\nelse:\n    from .a import (b as c, d,)\n",
+      "x = f(a=f(a=f(a={'k': f(b=1)})))\n# end\n",
+  };
+  for (const std::string& source : sources) {
+    const Module m = parse_ok(source);
+    EXPECT_EQ(tymbe_test::tree_shape_problem(m), std::nullopt) << source;
   }
 }
 
