@@ -53,6 +53,8 @@ const Case kCases[] = {
     {"match x:\n  case -y:\n    pass", K::ExpectedPattern, 16, 17},
 
     {"x = (*a)", K::StarredNotAllowed, 5, 7},
+    {"f(* *a)", K::StarredNotAllowed, 4, 6},  // the value of a star, in a call
+    {"x[*(*a)]", K::StarredNotAllowed, 4, 6},
     {"x = f(yield)", K::YieldNotAllowed, 6, 11},
     {"x = 1 + lambda: 2", K::LambdaNotAllowed, 8, 17},
     {"x = a == not b", K::NotNotAllowed, 9, 14},

@@ -207,8 +207,10 @@ Parsed PythonParser::parse_lhs(Precedence left, ExprContext context, uint32_t s,
 
 Parsed PythonParser::parse_starred(ExprContext context, uint32_t s, const ExprMark& before) {
   bump();  // *
-  const Parsed value = context.has(ExprContext::kStarredBitwiseOr) ? parse_bitwise_or_value()
-                                                                    : parse_conditional_or_higher(context);
+  // "* *x" is no expression anywhere: the value of a star is never starred itself.
+  const Parsed value = context.has(ExprContext::kStarredBitwiseOr)
+                           ? parse_bitwise_or_value()
+                           : parse_conditional_or_higher(context.without_star());
   return replace(before, ExprKind::Starred, range_from(s), value.flags & Parsed::kTarget);
 }
 

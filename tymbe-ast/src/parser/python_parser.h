@@ -67,6 +67,7 @@ struct ExprContext {
   static ExprContext starred_bitwise_or() { return {kAllowStarred | kStarredBitwiseOr}; }
   static ExprContext yield_or_starred_bitwise_or() { return {kAllowStarred | kStarredBitwiseOr | kAllowYield}; }
   ExprContext excluding_in() const { return {static_cast<uint8_t>(flags | kExcludeIn)}; }
+  ExprContext without_star() const { return {static_cast<uint8_t>(flags & ~(kAllowStarred | kStarredBitwiseOr))}; }
   bool has(uint8_t f) const { return (flags & f) != 0; }
 };
 
