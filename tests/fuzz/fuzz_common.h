@@ -15,6 +15,7 @@
 #include "tymbe_ast/parser.h"
 #include "tymbe_ast/parser_cache_types.h"
 #include "tymbe_ast/type_parsing.h"
+#include "tymbe_utils/utf8.h"
 #include "tree_shape.h"
 
 namespace tymbe_fuzz {
@@ -38,25 +39,10 @@ constexpr std::string_view kFragments[] = {
 
 // Strict UTF-8, as the file system requires before anything is parsed.
 inline bool is_valid_utf8(std::string_view text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    const unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-    if (len == 0 || c > 0xF4 || i + len > n) return false;
-    uint32_t cp = len == 4 ? c & 7 : len == 3 ? c & 15 : c & 31;
-    for (size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-      cp = cp << 6 | (s[i + k] & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    i += len;
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = tymbe::utils::utf8::sequence_length(text, i);
+    if (length == 0) return false;
+    i += length;
   }
   return true;
 }

@@ -12,6 +12,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "tymbe_utils/utf8.h"
+
 namespace tymbe::ast {
 
 namespace {
@@ -57,33 +59,13 @@ std::optional<size_t> valid_utf8_prefix(std::string_view text) {
       p += 8;
     }
     if (p == end) break;
-    const unsigned char lead = *p;
-    if (lead < 0x80) {
-      ++p;
-      continue;
-    }
-    size_t continuation;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      continuation = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      continuation = 2;
-      if (lead == 0xE0) low = 0xA0;        // overlong
-      else if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      continuation = 3;
-      if (lead == 0xF0) low = 0x90;        // overlong
-      else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
+    bool cut_off = false;
+    const size_t length = utils::utf8::sequence_length(text, static_cast<size_t>(p - begin), &cut_off);
+    if (length == 0) {
+      if (cut_off) break;
       return std::nullopt;
     }
-    const size_t available = std::min(continuation, static_cast<size_t>(end - p) - 1);
-    if (available >= 1 && (p[1] < low || p[1] > high)) return std::nullopt;
-    for (size_t i = 2; i <= available; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return std::nullopt;
-    }
-    if (available < continuation) break;
-    p += continuation + 1;
+    p += length;
   }
   return static_cast<size_t>(p - begin);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "tymbe_utils/result.h"
+#include "tymbe_utils/utf8.h"
 
 namespace tymbe::utils {
 namespace {
@@ -34,31 +35,10 @@ struct Char {
 bool is_trail(char byte) { return (static_cast<uint8_t>(byte) & 0xC0) == 0x80; }
 
 Char char_at(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[i + k]); };
-  const uint8_t lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  size_t length;
-  UChar32 c;
-  uint8_t low = 0x80, high = 0xBF;  // range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, c = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, c = lead & 0x0F;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, c = lead & 0x07;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return {-1, 1};
-  }
-  if (text.size() - i < length || byte(1) < low || byte(1) > high) return {-1, 1};
-  for (size_t k = 1; k < length; ++k) {
-    if (!is_trail(text[i + k])) return {-1, 1};
-    c = (c << 6) | (byte(k) & 0x3F);
-  }
-  return {c, length};
+  if (utf8::sequence_length(text, i) == 0) return {-1, 1};
+  size_t length = 0;
+  const char32_t c = utf8::decode(text, i, length);
+  return {static_cast<UChar32>(c), length};
 }
 
 // The character that ends just before `end`, not reaching before `start`.

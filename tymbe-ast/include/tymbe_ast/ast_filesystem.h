@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tymbe_ast/syntax_tree.h"
 #include "tymbe_utils/result.h"
 
 namespace tymbe::ast {
@@ -33,9 +34,6 @@ using AstFileSystemHandle = std::shared_ptr<const AstFileSystem>;
 
 // Keep the paths whose extension is exactly "py", sort them by bytes, drop duplicates.
 std::vector<std::string> normalize_file_list(std::vector<std::string> files);
-
-// The largest source the records can address: their offsets are 32-bit.
-inline constexpr size_t kMaxSourceSize = UINT32_MAX;
 
 class StdAstFileSystem final : public AstFileSystem {
  public:

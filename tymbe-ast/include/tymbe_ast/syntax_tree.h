@@ -33,6 +33,9 @@ struct TextRange {
   friend bool operator==(const TextRange&, const TextRange&) = default;
 };
 
+// The largest source that ranges can address: their offsets are 32-bit.
+inline constexpr size_t kMaxSourceSize = UINT32_MAX;
+
 // Indexes into Module::stmts and Module::exprs.
 enum class StmtId : uint32_t {};
 enum class ExprId : uint32_t {};

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "parser/syntax_error_kinds.h"
-#include "utf8.h"
+#include "tymbe_utils/utf8.h"
 
 namespace tymbe::ast::parser {
 
@@ -207,7 +207,7 @@ class Lexer {
       return ascii(static_cast<char>(c));
     }
     size_t length = 0;
-    const char32_t cp = utf8::decode(s_, pos_, length);
+    const char32_t cp = utils::utf8::decode(s_, pos_, length);
     if (is_identifier_start(cp)) {
       pos_ += static_cast<uint32_t>(length);
       state_ = State::Other;
@@ -457,7 +457,7 @@ class Lexer {
         continue;
       }
       size_t length = 0;
-      const char32_t cp = utf8::decode(s_, pos_, length);
+      const char32_t cp = utils::utf8::decode(s_, pos_, length);
       if (!is_identifier_continue(cp)) break;
       ascii = false;
       pos_ += static_cast<uint32_t>(length);

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "parser/syntax_error_kinds.h"
-#include "utf8.h"
+#include "tymbe_utils/utf8.h"
 
 namespace tymbe::ast::parser {
 
 std::optional<ParseError> check_source_size(size_t size) {
-  if (size <= UINT32_MAX) return std::nullopt;
+  if (size <= kMaxSourceSize) return std::nullopt;
   return ParseError{"Source of " + std::to_string(size) +
                         " bytes is too large: byte offsets are 32-bit, so a source must be below 4 GiB",
                     TextRange{0, 0}};
@@ -33,7 +33,7 @@ std::optional<ParseError> check_source_bytes(std::string_view source) {
     }
     const auto at = static_cast<uint32_t>(i);
     if (source[i] == '\0') return make_error(SyntaxErrorKind::NullByte, {at, at + 1});
-    const size_t length = utf8::sequence_length(source, i);
+    const size_t length = utils::utf8::sequence_length(source, i);
     if (length == 0) return make_error(SyntaxErrorKind::InvalidUtf8, {at, at + 1});
     i += length;
   }

@@ -3,7 +3,7 @@
 #include <unicode/uchar.h>
 
 #include "parser/character_aliases.h"
-#include "utf8.h"
+#include "tymbe_utils/utf8.h"
 
 namespace tymbe::ast::parser {
 
@@ -18,7 +18,7 @@ int hex_value(char c) {
 
 // A text cannot hold a lone surrogate; it becomes U+FFFD.
 void append_code_point(uint32_t cp, std::string& out) {
-  utf8::append(cp >= 0xD800 && cp <= 0xDFFF ? utf8::kReplacement : cp, out);
+  utils::utf8::append(cp >= 0xD800 && cp <= 0xDFFF ? utils::utf8::kReplacement : cp, out);
 }
 
 std::optional<uint32_t> lookup_character_name(std::string_view name) {

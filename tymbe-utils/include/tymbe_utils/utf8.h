@@ -7,19 +7,25 @@
 #include <string>
 #include <string_view>
 
-namespace tymbe::ast::utf8 {
+namespace tymbe::utils::utf8 {
 
 inline constexpr char32_t kReplacement = 0xFFFD;
 
 // Length of the well-formed sequence starting at text[i] (strict: no overlong
-// forms, no surrogates, nothing above U+10FFFF), or 0.
-inline size_t sequence_length(std::string_view text, size_t i) {
+// forms, no surrogates, nothing above U+10FFFF), or 0. When it is 0 because
+// the text ends inside a sequence whose bytes are valid so far, `cut_off`
+// (if given) is set: more text may yet complete it.
+inline size_t sequence_length(std::string_view text, size_t i, bool* cut_off = nullptr) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
   const size_t left = text.size() - i;
   const auto continuation = [&](size_t k, unsigned char low = 0x80, unsigned char high = 0xBF) {
-    return k < left && byte(k) >= low && byte(k) <= high;
+    if (k >= left) {
+      if (cut_off) *cut_off = true;
+      return false;
+    }
+    return byte(k) >= low && byte(k) <= high;
   };
   if (lead >= 0xC2 && lead <= 0xDF) return continuation(1) ? 2 : 0;
   if (lead >= 0xE0 && lead <= 0xEF) {
@@ -71,4 +77,4 @@ inline void append(char32_t cp, std::string& out) {
   }
 }
 
-}  // namespace tymbe::ast::utf8
+}  // namespace tymbe::utils::utf8
