@@ -120,7 +120,7 @@ struct InterpolatedString {
     return true;
   }
   void try_end_format_spec(uint32_t current) {
-    if (in_format_spec(current) && format_spec_depth > 0) --format_spec_depth;
+    if (in_format_spec(current)) --format_spec_depth;
   }
 };
 
@@ -262,7 +262,6 @@ class Lexer {
       case Order::Greater:
         pending_ = indentation;
         if (!dedent_one(indentation)) return fail(K::IndentationMismatch);
-        token_start_ = pos_;
         return Lexed{TokenKind::Dedent};
       case Order::Equal:
         return std::nullopt;
@@ -347,7 +346,7 @@ class Lexer {
         return {TokenKind::Newline, 0, true};
       case '\'':
       case '"':
-        return string(c, 0);
+        return literal(c, 0);
       case '=': return op(TokenKind::Equal, '=', TokenKind::EqEqual);
       case '+': return op(TokenKind::Plus, '=', TokenKind::PlusEqual);
       case '*':
@@ -434,18 +433,20 @@ class Lexer {
 
   Lexed identifier(bool ascii_start) {
     if (ascii_start) {
+      // A string prefix is one or two letters right before the quote.
       const char lead = s_[token_start_];
+      uint8_t flags = 0;
+      uint32_t more = 0;  // letters of the prefix after the first
       if (is_quote(first())) {
-        if (const uint8_t flags = single_prefix(lead)) {
-          const char quote = s_[pos_++];
-          return (flags & (kFormat | kTemplate)) ? interpolated_start(quote, flags) : string(quote, flags);
-        }
+        flags = single_prefix(lead);
       } else if (is_quote(second())) {
-        if (const uint8_t flags = double_prefix(lead, first())) {
-          ++pos_;
-          const char quote = s_[pos_++];
-          return (flags & (kFormat | kTemplate)) ? interpolated_start(quote, flags) : string(quote, flags);
-        }
+        flags = double_prefix(lead, first());
+        more = 1;
+      }
+      if (flags) {
+        pos_ += more;
+        const char quote = s_[pos_++];
+        return literal(quote, flags);
       }
     }
     bool ascii = ascii_start;
@@ -477,12 +478,22 @@ class Lexer {
     return count;
   }
 
-  Lexed string(char quote, uint8_t flags) {
+  // After the opening quote: its kind and length, then a plain string whole or
+  // the start of an f- or t-string.
+  Lexed literal(char quote, uint8_t flags) {
     if (quote == '"') flags |= kDoubleQuote;
     if (first() == quote && second() == quote) {
       pos_ += 2;
       flags |= kTriple;
     }
+    if (flags & (kFormat | kTemplate)) {
+      strings_.push_back(InterpolatedString{flags, nesting_});
+      return {(flags & kFormat) ? TokenKind::FStringStart : TokenKind::TStringStart, flags};
+    }
+    return string_body(quote, flags);
+  }
+
+  Lexed string_body(char quote, uint8_t flags) {
     if (flags & kTriple) {
       for (;;) {
         const void* hit = pos_ < n_ ? std::memchr(s_.data() + pos_, quote, n_ - pos_) : nullptr;
@@ -519,16 +530,6 @@ class Lexer {
       ++pos_;
       return {TokenKind::String, flags};
     }
-  }
-
-  Lexed interpolated_start(char quote, uint8_t flags) {
-    if (quote == '"') flags |= kDoubleQuote;
-    if (first() == quote && second() == quote) {
-      pos_ += 2;
-      flags |= kTriple;
-    }
-    strings_.push_back(InterpolatedString{flags, nesting_});
-    return {(flags & kFormat) ? TokenKind::FStringStart : TokenKind::TStringStart, flags};
   }
 
   // The literal text of an f-string or t-string up to its next replacement

@@ -230,7 +230,7 @@ Parsed PythonParser::parse_yield(uint32_t s, const ExprMark& before) {
   bump();  // yield
   if (eat(T::From)) {
     const Parsed value = parse_expression_list({});
-    if (value.is(ExprKind::Tuple) && !(value.flags & Parsed::kOwnParens)) fail(K::UnparenthesizedTuple, value.range);
+    if (value.bare_tuple()) fail(K::UnparenthesizedTuple, value.range);
     return replace(before, ExprKind::YieldFrom, range_from(s));
   }
   if (at_expr()) parse_expression_list(ExprContext::starred_bitwise_or());
@@ -336,10 +336,10 @@ void PythonParser::parse_arguments(uint32_t call, bool class_bases) {
   bump();  // (
   const size_t base = keyword_scratch_.size();
   ArgumentsSeen seen;
-  const bool trailing_comma =
+  const CommaList arguments =
       comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] { parse_argument(seen); });
   expect(T::Rpar);
-  if (seen.bare_generator && (seen.count > 1 || trailing_comma || class_bases)) {
+  if (seen.bare_generator && (arguments.count > 1 || arguments.trailing_comma || class_bases)) {
     fail(K::UnparenthesizedGenerator, *seen.bare_generator);
   }
   m_.calls[call].keywords = flush(keyword_scratch_, base, m_.keywords);
@@ -347,7 +347,6 @@ void PythonParser::parse_arguments(uint32_t call, bool class_bases) {
 
 // One argument of a call: keywords are kept, positional arguments dropped.
 void PythonParser::parse_argument(ArgumentsSeen& seen) {
-  ++seen.count;
   const uint32_t argument_start = start();
   if (eat(T::DoubleStar)) {
     const ExprId value = parse_conditional_or_higher().id;
@@ -429,6 +428,14 @@ void PythonParser::parse_comprehension_clauses() {
   }
 }
 
+// The clauses after a comprehension's element, then its closing bracket.
+Parsed PythonParser::finish_comprehension(ExprKind kind, TokenKind closer, uint32_t s, const ExprMark& before,
+                                          uint8_t flags) {
+  parse_comprehension_clauses();
+  expect(closer);
+  return replace(before, kind, range_from(s), flags);
+}
+
 Parsed PythonParser::parse_parenthesized(uint32_t s, const ExprMark& before) {
   const NestingGuard guard(*this);
   bump();  // (
@@ -436,9 +443,7 @@ Parsed PythonParser::parse_parenthesized(uint32_t s, const ExprMark& before) {
   Parsed e = parse_named_or_higher(ExprContext::yield_or_starred_bitwise_or());
   if (at(T::Comma)) return parse_tuple_rest(e, s, before, true, ExprContext::starred_bitwise_or(), true);
   if (is_comprehension_start(kind())) {
-    parse_comprehension_clauses();
-    expect(T::Rpar);
-    return replace(before, ExprKind::Generator, range_from(s), Parsed::kOwnParens);
+    return finish_comprehension(ExprKind::Generator, T::Rpar, s, before, Parsed::kOwnParens);
   }
   if (e.is(ExprKind::Starred)) fail(K::StarredNotAllowed, e.range);
   expect(T::Rpar);
@@ -452,16 +457,14 @@ Parsed PythonParser::parse_list_like(uint32_t s, const ExprMark& before) {
   if (eat(T::Rsqb)) return replace(before, ExprKind::List, range_from(s), kAssignable);
   const Parsed first = parse_named_or_higher(ExprContext::starred_bitwise_or());
   if (is_comprehension_start(kind())) {
-    parse_comprehension_clauses();
-    expect(T::Rsqb);
-    return replace(before, ExprKind::ListComp, range_from(s));
+    return finish_comprehension(ExprKind::ListComp, T::Rsqb, s, before);
   }
   if (!at_sequence_end()) expect(T::Comma);
   uint8_t flags = first.flags & kAssignable;
   comma_list([&] { return at_expr(); }, [&] { return at(T::Rsqb); }, true,
              [&] { flags &= parse_named_or_higher(ExprContext::starred_bitwise_or()).flags; });
   expect(T::Rsqb);
-  return replace(before, ExprKind::List, range_from(s), flags & kAssignable);
+  return replace(before, ExprKind::List, range_from(s), flags);
 }
 
 Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) {
@@ -485,28 +488,18 @@ Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) 
     return Parsed{add_expr(ExprKind::Dict, range, static_cast<uint32_t>(m_.dicts.size() - 1)), ExprKind::Dict, 0,
                   range};
   };
-  if (at(T::Rbrace)) {
-    bump();
-    m_.dicts.push_back({{static_cast<uint32_t>(m_.dict_items.size()), 0}});
-    const TextRange range = range_from(s);
-    return Parsed{add_expr(ExprKind::Dict, range, static_cast<uint32_t>(m_.dicts.size() - 1)), ExprKind::Dict, 0,
-                  range};
-  }
+  if (at(T::Rbrace)) return dict();
   if (eat(T::DoubleStar)) {
     const ExprId value = parse_bitwise_or_value().id;
     if (is_comprehension_start(kind())) {  // {**d for d in ds}
-      parse_comprehension_clauses();
-      expect(T::Rbrace);
-      return replace(before, ExprKind::DictComp, range_from(s));
+      return finish_comprehension(ExprKind::DictComp, T::Rbrace, s, before);
     }
     item_scratch_.push_back({kNoExpr, value});
     return dict();
   }
   const Parsed key = parse_named_or_higher(ExprContext::starred_bitwise_or());
   if (is_comprehension_start(kind())) {
-    parse_comprehension_clauses();
-    expect(T::Rbrace);
-    return replace(before, ExprKind::SetComp, range_from(s));
+    return finish_comprehension(ExprKind::SetComp, T::Rbrace, s, before);
   }
   if (at(T::Colon)) {
     if (!key.parenthesized()) {
@@ -516,9 +509,7 @@ Parsed PythonParser::parse_set_or_dict_like(uint32_t s, const ExprMark& before) 
     bump();
     const Parsed value = parse_conditional_or_higher();
     if (is_comprehension_start(kind())) {
-      parse_comprehension_clauses();
-      expect(T::Rbrace);
-      return replace(before, ExprKind::DictComp, range_from(s));
+      return finish_comprehension(ExprKind::DictComp, T::Rbrace, s, before);
     }
     item_scratch_.push_back({key.id, value.id});
     return dict();
@@ -555,9 +546,8 @@ Parsed PythonParser::parse_strings() {
       bytes += (t.flags & kBytes) != 0;
       bump();
     } else if (t.kind == T::FStringStart || t.kind == T::TStringStart) {
-      bool is_template = false;
-      parse_interpolated_string(&is_template);
-      ++(is_template ? templates : formats);
+      ++(t.kind == T::TStringStart ? templates : formats);
+      parse_interpolated_string();
     } else {
       break;
     }
@@ -575,15 +565,17 @@ Parsed PythonParser::parse_strings() {
                 ExprKind::StringLiteral, 0, range};
 }
 
-void PythonParser::parse_interpolated_string(bool* is_template) {
+void PythonParser::parse_interpolated_string() {
   const Token opening = token();
-  *is_template = opening.kind == T::TStringStart;
   bump();
-  parse_interpolated_elements(*is_template ? T::TStringMiddle : T::FStringMiddle, false, opening.flags);
-  expect(*is_template ? T::TStringEnd : T::FStringEnd);
+  parse_interpolated_elements(opening.flags);
+  expect((opening.flags & kTemplate) ? T::TStringEnd : T::FStringEnd);
 }
 
-void PythonParser::parse_interpolated_elements(TokenKind middle, bool, uint8_t flags) {
+// The literal parts and replacement fields of an f- or t-string, or of a
+// format specification inside one.
+void PythonParser::parse_interpolated_elements(uint8_t flags) {
+  const TokenKind middle = (flags & kTemplate) ? T::TStringMiddle : T::FStringMiddle;
   for (;;) {
     if (at(middle)) {
       const Token t = token();
@@ -614,7 +606,7 @@ void PythonParser::parse_replacement_field(uint8_t flags) {
     bump();
   }
   if (eat(T::Colon)) {
-    parse_interpolated_elements((flags & kTemplate) ? T::TStringMiddle : T::FStringMiddle, true, flags);
+    parse_interpolated_elements(flags);
   }
   if (!eat(T::Rbrace)) fail(K::UnclosedReplacementField);
   cut_back(before);

@@ -319,7 +319,7 @@ void PythonParser::parse_simple_statement() {
 void PythonParser::parse_expression_statement(uint32_t s) {
   const ExprMark before = mark();
   const Parsed e = parse_expression_list(ExprContext::yield_or_starred_bitwise_or());
-  if (at(T::Equal)) return parse_assignment(s, before, e);
+  if (at(T::Equal)) return parse_assignment(s, e);
   if (at(T::Colon)) return parse_annotated_assignment(s, e);
   if (kAugmentedAssign.contains(kind())) return parse_augmented_assignment(s, before, e);
   cut_back(before);
@@ -330,19 +330,21 @@ void PythonParser::check_target(const Parsed& target) {
   if (!(target.flags & Parsed::kTarget)) fail(K::InvalidAssignmentTarget, target.range);
 }
 
-void PythonParser::parse_assignment(uint32_t s, const ExprMark&, Parsed first) {
-  std::vector<ExprId> targets{first.id};
+void PythonParser::parse_assignment(uint32_t s, Parsed first) {
+  // Only assignments write expr_lists, and a value holds no assignment, so the
+  // targets go straight to the table.
+  const auto targets = static_cast<uint32_t>(m_.expr_lists.size());
   check_target(first);
+  m_.expr_lists.push_back(first.id);
   bump();  // =
   Parsed value = parse_expression_list(ExprContext::yield_or_starred_bitwise_or());
   while (at(T::Equal)) {
     bump();
     check_target(value);
-    targets.push_back(value.id);
+    m_.expr_lists.push_back(value.id);
     value = parse_expression_list(ExprContext::yield_or_starred_bitwise_or());
   }
-  const Span<ExprId> span{static_cast<uint32_t>(m_.expr_lists.size()), static_cast<uint32_t>(targets.size())};
-  m_.expr_lists.insert(m_.expr_lists.end(), targets.begin(), targets.end());
+  const Span<ExprId> span{targets, static_cast<uint32_t>(m_.expr_lists.size()) - targets};
   m_.assigns.push_back({span, value.id});
   add_stmt(StmtKind::Assign, range_from(s), static_cast<uint32_t>(m_.assigns.size() - 1));
 }
@@ -391,7 +393,7 @@ void PythonParser::parse_raise() {
   const ExprMark before = mark();
   bump();
   const auto unparenthesized_tuple = [](const Parsed& e) {
-    return e.is(ExprKind::Tuple) && !(e.flags & Parsed::kOwnParens);
+    return e.bare_tuple();
   };
   if (at(T::From)) fail(K::RaiseWithoutException);
   if (!at(T::Newline)) {
@@ -410,9 +412,9 @@ void PythonParser::parse_raise() {
 void PythonParser::parse_import(uint32_t s) {
   const ExprMark before = mark();
   bump();  // import
-  size_t names = 0;
-  comma_list([&] { return at_name_or_soft_keyword(); }, [&] { return at(T::Semi) || at(T::Newline); }, false, [&] {(parse_alias(false), ++names);});
-  if (names == 0) fail(K::EmptyNames);
+  const CommaList names = comma_list([&] { return at_name_or_soft_keyword(); },
+                                     [&] { return at(T::Semi) || at(T::Newline); }, false, [&] { parse_alias(false); });
+  if (names.count == 0) fail(K::EmptyNames);
   cut_back(before);
   add_stmt(StmtKind::Import, range_from(s));
 }
@@ -484,13 +486,12 @@ void PythonParser::parse_delete() {
   const uint32_t s = start();
   const ExprMark before = mark();
   bump();
-  size_t targets = 0;
-  comma_list([&] { return at_expr(); }, [&] { return at(T::Semi) || at(T::Newline); }, true, [&] {
-    const Parsed target = parse_conditional_or_higher(ExprContext::starred_conditional());
-    if (!(target.flags & Parsed::kDeleteTarget)) fail(K::InvalidDeleteTarget, target.range);
-    ++targets;
-  });
-  if (targets == 0) fail(K::EmptyNames);
+  const CommaList targets =
+      comma_list([&] { return at_expr(); }, [&] { return at(T::Semi) || at(T::Newline); }, true, [&] {
+        const Parsed target = parse_conditional_or_higher(ExprContext::starred_conditional());
+        if (!(target.flags & Parsed::kDeleteTarget)) fail(K::InvalidDeleteTarget, target.range);
+      });
+  if (targets.count == 0) fail(K::EmptyNames);
   cut_back(before);
   add_stmt(StmtKind::Delete, range_from(s));
 }
@@ -513,9 +514,9 @@ void PythonParser::parse_names_list() {
   const StmtKind stmt_kind = at(T::Global) ? StmtKind::Global : StmtKind::Nonlocal;
   const ExprMark before = mark();
   bump();
-  size_t names = 0;
-  comma_list([&] { return at_name_or_soft_keyword(); }, [&] { return at(T::Semi) || at(T::Newline); }, false, [&] {(parse_identifier(), ++names);});
-  if (names == 0) fail(K::EmptyNames);
+  const CommaList names = comma_list([&] { return at_name_or_soft_keyword(); },
+                                     [&] { return at(T::Semi) || at(T::Newline); }, false, [&] { parse_identifier(); });
+  if (names.count == 0) fail(K::EmptyNames);
   cut_back(before);
   add_stmt(stmt_kind, range_from(s));
 }
@@ -534,9 +535,10 @@ void PythonParser::parse_type_alias() {
 
 void PythonParser::parse_type_params() {
   bump();  // [
-  size_t params = 0;
-  comma_list([&] { return at(T::Star) || at(T::DoubleStar) || at(T::Name) || is_keyword(kind()); }, [&] { return at(T::Rsqb); }, true, [&] {(parse_type_param(), ++params);});
-  if (params == 0) fail(K::EmptyTypeParameters);
+  const CommaList params =
+      comma_list([&] { return at(T::Star) || at(T::DoubleStar) || at(T::Name) || is_keyword(kind()); },
+                 [&] { return at(T::Rsqb); }, true, [&] { parse_type_param(); });
+  if (params.count == 0) fail(K::EmptyTypeParameters);
   expect(T::Rsqb);
 }
 
@@ -636,29 +638,30 @@ void PythonParser::parse_with(uint32_t s, bool is_async) {
   add_stmt(StmtKind::With, range_from(s), static_cast<uint32_t>(m_.withs.size() - 1));
 }
 
-void PythonParser::parse_with_item(bool speculative, bool* has_target, Parsed* context) {
-  *context = speculative ? parse_named_or_higher(ExprContext::yield_or_starred_bitwise_or())
-                         : parse_conditional_or_higher();
+PythonParser::WithItem PythonParser::parse_with_item(bool speculative) {
+  WithItem item;
+  item.context = speculative ? parse_named_or_higher(ExprContext::yield_or_starred_bitwise_or())
+                             : parse_conditional_or_higher();
   if (eat(T::As)) {
     check_target(parse_conditional_or_higher(ExprContext::starred_conditional()));
-    *has_target = true;
+    item.has_target = true;
   }
+  return item;
 }
 
 void PythonParser::parse_with_items() {
   if (!at_expr()) fail(K::ExpectedExpression);
-  bool has_target = false;
-  Parsed context;
   if (at(T::Lpar)) {
     if (try_parenthesized_with_items()) {
       expect(T::Rpar);
       return;
     }
     // The parentheses belong to the first item's expression.
-    comma_list([&] { return at_expr(); }, [&] { return at(T::Colon); }, false, [&] {parse_with_item(false, &has_target, &context);});
+    comma_list([&] { return at_expr(); }, [&] { return at(T::Colon); }, false, [&] { parse_with_item(false); });
     return;
   }
-  comma_list([&] { return at_expr(); }, [&] { return at(T::Colon) || at(T::Newline); }, false, [&] {parse_with_item(false, &has_target, &context);});
+  comma_list([&] { return at_expr(); }, [&] { return at(T::Colon) || at(T::Newline); }, false,
+             [&] { parse_with_item(false); });
 }
 
 // After "with (": the parentheses either hold the with items or begin the
@@ -672,16 +675,13 @@ bool PythonParser::try_parenthesized_with_items() {
   bool closes_header = false;
   try {
     bump();  // (
-    comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] {
-      bool has_target = false;
-      Parsed context;
-      parse_with_item(true, &has_target, &context);
-      any_target |= has_target;
-      ++items;
-      named_starred_or_yield |=
-          !context.parenthesized() && (context.is(ExprKind::Named) || context.is(ExprKind::Starred) ||
-                                       context.is(ExprKind::Yield) || context.is(ExprKind::YieldFrom));
-    });
+    items = comma_list([&] { return at_expr(); }, [&] { return at(T::Rpar); }, true, [&] {
+              const auto [context, has_target] = parse_with_item(true);
+              any_target |= has_target;
+              named_starred_or_yield |=
+                  !context.parenthesized() && (context.is(ExprKind::Named) || context.is(ExprKind::Starred) ||
+                                               context.is(ExprKind::Yield) || context.is(ExprKind::YieldFrom));
+            }).count;
     closes_header = at(T::Rpar) && (peek() == T::Colon || peek() == T::Newline);
   } catch (const StopParsing&) {
     rewind(back);
@@ -714,7 +714,7 @@ void PythonParser::parse_try() {
     TextRange types{};
     if (at_expr()) {
       const Parsed e = parse_expression_list({});
-      bare_tuple = e.is(ExprKind::Tuple) && !(e.flags & Parsed::kOwnParens);
+      bare_tuple = e.bare_tuple();
       types = e.range;
     } else if (is_star || at(T::As)) {
       fail(K::ExpectedExceptionType);
@@ -762,7 +762,7 @@ void PythonParser::parse_function(uint32_t s, Span<Decorator> decorators, bool i
   if (eat(T::Rarrow)) {
     if (!at_expr()) fail(K::ExpectedExpression);
     const Parsed returns = parse_expression_list({});
-    if (returns.is(ExprKind::Tuple) && !(returns.flags & Parsed::kOwnParens)) {
+    if (returns.bare_tuple()) {
       fail(K::UnparenthesizedReturnTypes, returns.range);
     }
     def.returns = returns.id;

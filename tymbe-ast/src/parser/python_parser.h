@@ -29,15 +29,11 @@ Result<Module, ParseError> parse_python_module(std::string source);
 // beyond it the parse ends with a syntax error (bounded recursion on a 2 MiB
 // thread stack).
 inline constexpr uint32_t kMaxNesting = 1000;
+static_assert(kMaxNesting == 1000, "the wording of SyntaxErrorKind::NestingTooDeep names the limit");
 
 // Operator precedence, lowest first.
 enum class Precedence : uint8_t {
   None,
-  Yield,
-  Assign,
-  Starred,
-  Lambda,
-  IfElse,
   Or,
   And,
   Not,
@@ -91,6 +87,8 @@ struct Parsed {
   bool parenthesized() const { return (flags & kParenthesized) != 0; }
   bool is(ExprKind k) const { return kind == k; }
   bool unparenthesized(ExprKind k) const { return kind == k && !parenthesized(); }
+  // A tuple without parentheses of its own: "a, b" or "(a), b", not "(a, b)".
+  bool bare_tuple() const { return kind == ExprKind::Tuple && !(flags & kOwnParens); }
 };
 
 // Where the expression tables stood; cutting back to it drops every
@@ -160,25 +158,31 @@ class PythonParser {
     return span;
   }
 
+  struct CommaList {
+    size_t count = 0;  // elements read
+    bool trailing_comma = false;
+  };
+
   // A list separated by commas, as the grammar has it in each place: which
   // tokens start an element, which end the list, and whether a comma may end it.
   template <class IsElement, class IsEnd, class ParseElement>
-  bool comma_list(IsElement is_element, IsEnd is_end, bool trailing_comma_allowed, ParseElement parse_element) {
-    bool trailing_comma = false;
+  CommaList comma_list(IsElement is_element, IsEnd is_end, bool trailing_comma_allowed, ParseElement parse_element) {
+    CommaList list;
     for (;;) {
       if (is_element()) {
         parse_element();
+        ++list.count;
         if (eat(TokenKind::Comma)) {
-          trailing_comma = true;
+          list.trailing_comma = true;
           continue;
         }
-        trailing_comma = false;
+        list.trailing_comma = false;
       }
       if (is_end() || at(TokenKind::EndOfFile)) break;
       fail(SyntaxErrorKind::ExpectedToken);
     }
-    if (trailing_comma && !trailing_comma_allowed) fail(SyntaxErrorKind::TrailingComma);
-    return trailing_comma;
+    if (list.trailing_comma && !trailing_comma_allowed) fail(SyntaxErrorKind::TrailingComma);
+    return list;
   }
 
   // ---------------------------------------------------------------- statements
@@ -198,7 +202,11 @@ class PythonParser {
   void parse_with(uint32_t start, bool is_async);
   void parse_with_items();
   bool try_parenthesized_with_items();
-  void parse_with_item(bool speculative, bool* has_target, Parsed* context);
+  struct WithItem {
+    Parsed context;
+    bool has_target = false;
+  };
+  WithItem parse_with_item(bool speculative);
   void parse_try();
   void parse_function(uint32_t start, Span<Decorator> decorators, bool is_async);
   void parse_class(uint32_t start, Span<Decorator> decorators);
@@ -223,7 +231,7 @@ class PythonParser {
   void parse_names_list();
   void parse_type_alias();
   void parse_expression_statement(uint32_t start);
-  void parse_assignment(uint32_t start, const ExprMark& mark, Parsed target);
+  void parse_assignment(uint32_t start, Parsed target);
   void parse_annotated_assignment(uint32_t start, Parsed target);
   void parse_augmented_assignment(uint32_t start, const ExprMark& mark, Parsed target);
 
@@ -245,7 +253,6 @@ class PythonParser {
   Parsed parse_atom(uint32_t start, const ExprMark& before);
   Parsed parse_postfix(Parsed lhs, uint32_t start, const ExprMark& mark);
   struct ArgumentsSeen {
-    size_t count = 0;
     bool keyword = false;
     bool keyword_unpacking = false;
     std::optional<TextRange> bare_generator;  // a generator without its own parentheses
@@ -257,8 +264,10 @@ class PythonParser {
   Parsed parse_name();
   Identifier parse_identifier();
   Parsed parse_strings();
-  void parse_interpolated_string(bool* is_template);
-  void parse_interpolated_elements(TokenKind middle, bool format_spec, uint8_t flags);
+  Parsed finish_comprehension(ExprKind kind, TokenKind closer, uint32_t start, const ExprMark& before,
+                              uint8_t flags = 0);
+  void parse_interpolated_string();
+  void parse_interpolated_elements(uint8_t flags);
   void parse_replacement_field(uint8_t flags);
   void check_literal_part(uint8_t flags, uint32_t start, uint32_t end, std::string* out);
   Parsed parse_parenthesized(uint32_t start, const ExprMark& before);
@@ -287,6 +296,7 @@ class PythonParser {
     Value,      // any other value: a string, a negated imaginary, a complex sum
     Other,      // sequence, mapping, class, or and as patterns
   };
+  bool is_wildcard(const Token& name) const { return name.end - name.start == 1 && source_[name.start] == '_'; }
   PatternKind parse_pattern(bool allow_star);
   PatternKind parse_pattern_lhs(bool allow_star);
   PatternKind parse_literal_pattern();

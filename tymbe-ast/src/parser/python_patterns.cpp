@@ -70,7 +70,7 @@ PythonParser::PatternKind PythonParser::parse_pattern(bool allow_star) {
     if (lhs == PatternKind::Star) fail(K::StarPatternNotAllowed);
     const Token name = token();
     parse_identifier();
-    if (name.end - name.start == 1 && source_[name.start] == '_') fail(K::WildcardAsTarget, {name.start, name.end});
+    if (is_wildcard(name)) fail(K::WildcardAsTarget, {name.start, name.end});
     lhs = PatternKind::Other;
   }
   return lhs;
@@ -167,8 +167,7 @@ PythonParser::PatternKind PythonParser::parse_literal_pattern() {
     }
     const Token t = token();
     parse_identifier();
-    const bool wildcard = t.end - t.start == 1 && source_[t.start] == '_';
-    return wildcard ? PatternKind::Wildcard : PatternKind::Capture;
+    return is_wildcard(t) ? PatternKind::Wildcard : PatternKind::Capture;
   }
   fail(K::ExpectedPattern);
 }
@@ -214,18 +213,16 @@ void PythonParser::parse_mapping_pattern() {
 void PythonParser::parse_class_pattern_arguments() {
   const NestingGuard guard(*this);
   bump();  // (
-  bool positional = false, keyword = false;
+  bool keyword = false;
   comma_list([&] { return is_pattern_start(kind()); }, [&] { return at(T::Rpar); }, true, [&] {
     const PatternKind pattern = parse_pattern(false);
     if (eat(T::Equal)) {
-      positional = false;
       keyword = true;
       if (pattern != PatternKind::Capture) fail(K::ExpectedKeywordPatternName);
       parse_pattern(false);
-    } else {
-      positional = true;
+    } else if (keyword) {
+      fail(K::PositionalPatternAfterKeyword);
     }
-    if (keyword && positional) fail(K::PositionalPatternAfterKeyword);
   });
   expect(T::Rpar);
 }
