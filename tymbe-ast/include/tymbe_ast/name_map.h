@@ -47,9 +47,6 @@ class NameMap {
     return append(std::move(key), std::move(value));
   }
 
-  // Appends an entry whose key the caller knows to be absent, for filling a
-  // large map without a search per entry.
-  V& emplace_new(std::string key, V value) { return append(std::move(key), std::move(value)); }
   void reserve(size_t size) {
     if (size <= entries_.capacity()) return;
     entries_.reserve(size);

@@ -1,7 +1,5 @@
 #include "type_parsing/feature_classes.h"
 
-#include <unordered_map>
-
 #include "tymbe_utils/namespace.h"
 #include "type_parsing/decorators.h"
 #include "type_parsing/unicode_text.h"
@@ -70,22 +68,19 @@ ClassFields collect_class_fields(const Module& module, const SourceLocator& loca
   }
   const auto metadata =
       collect_field_comment_metadata(locator.source(), comments, locator.lines(), class_range, starts);
-  // Never destroyed: background workers may still read it while the process exits.
-  static const FieldCommentMetadata& kNoMetadata = *new FieldCommentMetadata;
+  // Local, not static: a static would be destroyed at exit while background
+  // workers may still read it.
+  const FieldCommentMetadata no_metadata;
   const auto metadata_for = [&](std::string_view name) -> const FieldCommentMetadata& {
     const auto it = metadata.find(name);
-    return it == metadata.end() ? kNoMetadata : it->second;
+    return it == metadata.end() ? no_metadata : it->second;
   };
   const auto new_field = [&](ExprId target) {
     const std::string_view name = *name_of(module, target);
     return new_feature_field_ast(std::string(name), locator.location(module.expr(target)), metadata_for(name));
   };
 
-  // Fields in order of their names' first appearance, found through `index`
-  // so that a class with many fields stays linear.
-  std::vector<FeatureFieldAST> fields;
-  std::unordered_map<std::string_view, size_t> index;
-
+  // Fields in order of their names' first appearance.
   for (const StmtId id : field_statements) {
     const Stmt& stmt = module.stmt(id);
     if (stmt.kind != StmtKind::AnnAssign) continue;
@@ -96,7 +91,7 @@ ClassFields collect_class_fields(const Module& module, const SourceLocator& loca
       field.feature_call = locator.location(module.expr(assign.value));
       take_call_keywords(module, assign.value, locator, field);
     }
-    if (index.try_emplace(*name_of(module, assign.target), fields.size()).second) fields.push_back(field);
+    result.fields.try_emplace(field.field_name, field);
     result.annotations.push_back(std::move(field));
   }
 
@@ -109,14 +104,15 @@ ClassFields collect_class_fields(const Module& module, const SourceLocator& loca
     field.feature_call = locator.location(module.expr(assign.value));
     take_call_keywords(module, assign.value, locator, field);
 
-    const auto [slot, inserted] = index.try_emplace(*name_of(module, target), fields.size());
-    if (inserted) {
-      fields.push_back(std::move(field));
+    FeatureFieldAST* const known = result.fields.find(field.field_name);
+    if (!known) {
+      std::string name = field.field_name;
+      result.fields.try_emplace(std::move(name), std::move(field));
       continue;
     }
     // A later plain assignment of a known name: its value wins, while the
     // first statement's name location, annotation and comments stay.
-    FeatureFieldAST& entry = fields[slot->second];
+    FeatureFieldAST& entry = *known;
     if (!entry.comment) entry.comment = field.comment;
     if (!entry.description) entry.description = field.description;
     if (!entry.owner) entry.owner = field.owner;
@@ -124,12 +120,6 @@ ClassFields collect_class_fields(const Module& module, const SourceLocator& loca
     entry.feature_call = std::move(field.feature_call);
     entry.kwarg_names = std::move(field.kwarg_names);
     entry.kwargs = std::move(field.kwargs);
-  }
-
-  result.fields.reserve(fields.size());
-  for (FeatureFieldAST& field : fields) {
-    std::string name = field.field_name;
-    result.fields.emplace_new(std::move(name), std::move(field));
   }
   return result;
 }
