@@ -46,9 +46,8 @@ void report(const std::string& what, std::string_view input) {
   std::fprintf(stderr, "invariant broken: %s (input saved as %s)\n", what.c_str(), name.c_str());
 }
 
-void run_one(std::string input, bool has_uri, Stats& stats) {
-  const std::string copy = input;
-  if (const std::optional<std::string> problem = check_one(std::move(input), has_uri, stats)) report(*problem, copy);
+void run_one(std::string_view input, bool has_uri, Stats& stats) {
+  if (const std::optional<std::string> problem = check_one(input, has_uri, stats)) report(*problem, input);
 }
 
 }  // namespace

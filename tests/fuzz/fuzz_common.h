@@ -146,10 +146,10 @@ class Checker {
 
 // Parses, maps the imports and extracts one input, counting in `stats`;
 // the first broken invariant, or nothing.
-inline std::optional<std::string> check_one(std::string input, bool has_uri, Stats& stats) {
+inline std::optional<std::string> check_one(std::string_view input, bool has_uri, Stats& stats) {
   stats.inputs.fetch_add(1, std::memory_order_relaxed);
   if (!is_valid_utf8(input)) return std::nullopt;
-  tymbe::Result<Module, ParseError> module = parse_module(std::move(input));
+  tymbe::Result<Module, ParseError> module = parse_module(std::string(input));
   if (!module) return std::nullopt;
   stats.parsed.fetch_add(1, std::memory_order_relaxed);
   if (auto problem = tymbe_test::tree_shape_problem(*module)) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "fuzz_common.h"
 
@@ -21,9 +22,8 @@ namespace {
 
 tymbe_fuzz::Stats stats;
 
-void check(std::string input) {
-  const std::string copy = input;
-  if (const std::optional<std::string> problem = tymbe_fuzz::check_one(std::move(input), true, stats)) {
+void check(std::string_view input) {
+  if (const std::optional<std::string> problem = tymbe_fuzz::check_one(input, true, stats)) {
     std::fprintf(stderr, "invariant broken: %s\n", problem->c_str());
     std::abort();  // libFuzzer saves the input as crash-<hash>
   }
@@ -32,10 +32,14 @@ void check(std::string input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string input(reinterpret_cast<const char*>(data), size);
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
   // One parse per input: every other length gets the package's imports in
   // front, so that the resolver and feature-class paths run as often.
-  check(size % 2 ? std::string(tymbe_fuzz::kPackageImports) + input : input);
+  if (size % 2) {
+    check(std::string(tymbe_fuzz::kPackageImports).append(input));
+  } else {
+    check(input);
+  }
   return 0;
 }
 

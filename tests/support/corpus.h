@@ -5,7 +5,6 @@
 #include <stdio.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -63,38 +62,16 @@ inline std::string first_line(const std::string& command) {
 
 }  // namespace detail
 
-// The standard library folder of a CPython `version` (the one the module is
-// built for by default), as the interpreter itself reports it (sysconfig):
-// $PYTHON, then python<version> on PATH, then pyenv's (root from $PYENV_ROOT,
-// `pyenv root` or ~/.pyenv), then python3. Empty when none answers.
-inline std::string standard_library(const std::string& version = "3.12") {
-  std::vector<std::string> candidates;
-  if (const char* python = std::getenv("PYTHON"); python && *python) candidates.push_back(python);
-  candidates.push_back("python" + version);
-  std::string root;
-  if (const char* env = std::getenv("PYENV_ROOT"); env && *env) root = env;
-  if (root.empty()) root = detail::first_line("pyenv root");
-  if (root.empty()) {
-    if (const char* home = std::getenv("HOME")) root = std::string(home) + "/.pyenv";
-  }
+// The standard library folder of the interpreter the module is built for
+// (tools/python chooses it), as the interpreter itself reports it. Empty when
+// there is none.
+inline std::string standard_library() {
+  const std::string python = detail::first_line(detail::quoted(TYMBE_SOURCE_DIR "/tools/python"));
+  if (python.empty()) return "";
+  const std::string folder = detail::first_line(
+      detail::quoted(python) + " -c 'import sysconfig; print(sysconfig.get_paths()[\"stdlib\"])'");
   std::error_code error;
-  std::vector<std::string> pyenv;
-  for (auto it = std::filesystem::directory_iterator(root + "/versions", error);
-       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    const std::string name = it->path().filename().string();
-    if (name == version || name.starts_with(version + ".")) {
-      pyenv.push_back((it->path() / "bin" / ("python" + version)).string());
-    }
-  }
-  std::sort(pyenv.rbegin(), pyenv.rend());
-  candidates.insert(candidates.end(), pyenv.begin(), pyenv.end());
-  candidates.push_back("python3");
-  for (const std::string& python : candidates) {
-    const std::string folder = detail::first_line(
-        detail::quoted(python) + " -c 'import sysconfig; print(sysconfig.get_paths()[\"stdlib\"])'");
-    if (!folder.empty() && std::filesystem::is_directory(folder, error)) return folder;
-  }
-  return "";
+  return !folder.empty() && std::filesystem::is_directory(folder, error) ? folder : "";
 }
 
 }  // namespace tymbe_test
