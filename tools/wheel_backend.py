@@ -10,6 +10,7 @@ work offline.
 """
 
 import base64
+import calendar
 import hashlib
 import importlib.machinery
 import io
@@ -82,8 +83,8 @@ def _dist_info_files(project):
     return {"METADATA": _metadata(project), "WHEEL": wheel}
 
 
-def _run(command, doing, cwd=None):
-    if subprocess.run(command, cwd=cwd).returncode != 0:
+def _run(command, doing):
+    if subprocess.run(command).returncode != 0:
         _fail(f"{doing} failed: {' '.join(command)}")
 
 
@@ -162,7 +163,7 @@ def build_sdist(sdist_directory, config_settings=None):
     sdist_name = f"{distribution}.tar.gz"
 
     def entry(info):
-        info.mtime, info.uid, info.gid, info.uname, info.gname = 315532800, 0, 0, "", ""
+        info.mtime, info.uid, info.gid, info.uname, info.gname = calendar.timegm(EPOCH), 0, 0, "", ""
         return info
 
     with tarfile.open(Path(sdist_directory) / sdist_name, "w:gz", format=tarfile.PAX_FORMAT) as sdist:

@@ -4,8 +4,7 @@ test (tests/python/test_parser_corpus.py) and the mutation run (mutate.py).
 - Ruff: ruff's parser through ruff_judge.js, one long-lived node process
   (loading the WebAssembly build takes most of a second) asked in batches.
 - DumpTree: our parser through the tymbe_dump_tree tool, one process per
-  batch, over paths or over texts (written to files of a scratch folder, or
-  handed over on standard input when the tool has that mode).
+  batch, over paths or over texts (handed over on standard input).
 - verdict(): the two answers for one text reduced to what the reports need:
   validity, errors, and every place where the comparable forms differ.
 """
@@ -20,7 +19,6 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 from concurrent.futures import ProcessPoolExecutor
@@ -46,6 +44,14 @@ def ensure_ruff():
         if proc.returncode != 0:
             return f"cannot install the reference parser: {proc.stderr[-500:]}"
     return None
+
+
+def judges_or_exit(dump_command):
+    """For a script run by hand: ends it with the reason when either judge
+    cannot run."""
+    reason = ensure_ruff() or (None if dump_command else "tymbe_dump_tree is not built (pass --dump-tree)")
+    if reason:
+        sys.exit(reason)
 
 
 def loads(text):
@@ -168,17 +174,11 @@ class Ruff:
 
 class DumpTree:
     """tymbe_dump_tree (`command`, a list that may carry options), one
-    process per batch.
+    process per batch. Texts go on its standard input (`--stdin-texts`: each
+    text as its length in bytes in decimal, a line break, then the bytes)."""
 
-    Texts go through files in `scratch` unless the tool reads them from
-    standard input (`--stdin-texts`: each text as its length in bytes in
-    decimal, a line break, then the bytes). `texts_on_stdin` says which:
-    None finds out by asking the tool once."""
-
-    def __init__(self, command, scratch=None, texts_on_stdin=None, timeout=900):
+    def __init__(self, command, timeout=900):
         self.command = list(command)
-        self.scratch = scratch
-        self.texts_on_stdin = texts_on_stdin
         self.timeout = timeout
 
     def _run(self, args, data):
@@ -210,23 +210,7 @@ class DumpTree:
 
     def texts(self, texts):
         """Answers for texts (bytes)."""
-        if self.texts_on_stdin is None:
-            self.texts_on_stdin = self.reads_texts()
-        if self.texts_on_stdin:
-            return self._batch(["--stdin-texts"], list(texts), lambda t: b"%d\n" % len(t) + t)
-        if self.scratch is None:
-            self.scratch = tempfile.mkdtemp(prefix="tymbe-judge-")
-        paths = []
-        for k, text in enumerate(texts):
-            path = os.path.join(self.scratch, f"{k}.py")
-            with open(path, "wb") as f:
-                f.write(text)
-            paths.append(path)
-        return self.paths(paths)
-
-    def reads_texts(self):
-        answers, trouble = self._run(["--stdin-texts"], b"5\nx = 1")
-        return trouble is None and len(answers) == 1 and answers[0].get("valid") is True
+        return self._batch(["--stdin-texts"], list(texts), lambda t: b"%d\n" % len(t) + t)
 
 
 # -------------------------------------------------------------------- comparing
@@ -342,9 +326,9 @@ class Judges:
     is nothing to compare it with), which spares most of its time on texts
     that we refuse."""
 
-    def __init__(self, dump_command, scratch=None, texts_on_stdin=None):
+    def __init__(self, dump_command):
         self.ruff = Ruff()
-        self.dump = DumpTree(dump_command, scratch, texts_on_stdin)
+        self.dump = DumpTree(dump_command)
 
     def paths(self, paths):
         ours = self.dump.paths(paths)
@@ -369,21 +353,18 @@ class Judges:
 WORKER = None
 
 
-def _start_worker(dump_command, scratch, texts_on_stdin):
+def _start_worker(dump_command):
     global WORKER
-    WORKER = Judges(dump_command, tempfile.mkdtemp(dir=scratch), texts_on_stdin)
+    WORKER = Judges(dump_command)
     # Ends node when the worker ends, instead of leaving it to notice.
     multiprocessing.util.Finalize(WORKER, WORKER.close, exitpriority=10)
 
 
 @contextlib.contextmanager
 def worker_pool(dump_command, workers):
-    """A process pool whose every worker holds its own Judges in WORKER. The
-    dump tool is asked once, here, whether it reads texts on standard input."""
-    texts_on_stdin = DumpTree(dump_command).reads_texts()
-    with tempfile.TemporaryDirectory(prefix="tymbe-judge-") as scratch, \
-            ProcessPoolExecutor(workers, mp_context=multiprocessing.get_context("fork"), initializer=_start_worker,
-                                initargs=(dump_command, scratch, texts_on_stdin)) as pool:
+    """A process pool whose every worker holds its own Judges in WORKER."""
+    with ProcessPoolExecutor(workers, mp_context=multiprocessing.get_context("fork"), initializer=_start_worker,
+                             initargs=(dump_command,)) as pool:
         yield pool
 
 

@@ -455,7 +455,8 @@ def _minimise(found, budget=6000):
     for split in (split_lines, TOKEN.findall, list):
         text = "".join(ddmin(split(text), keeps, left))
     v = last.get(text) or judges.texts([text], [found["trees"]])[0]
-    return {"text": text, "cpython": cpython_says(text), "tests": budget - left[0], **answers(v)}
+    return {"text": text, "cpython": cpython_says(text), "tests": budget - left[0], "signature": signature(v),
+            **answers(v)}
 
 
 SHAPE_NAME = re.compile(r"[^\W\d]\w*")
@@ -518,16 +519,9 @@ def groups(found):
         m = d.get("minimised")
         if m is None:
             continue
-        sig = signature_of_answers(m) or (d["sort"], d["anchor"])
+        sig = m["signature"] or (d["sort"], d["anchor"])
         out[sig][shape(m["text"])].append(m["text"])
     return out
-
-
-def signature_of_answers(m):
-    v = {"ours_valid": m["ours"]["valid"], "ours_error": m["ours"]["error"], "failure": m["ours"]["failure"],
-         "ruff_valid": m["ruff"]["valid"], "ruff_error": m["ruff"]["error"], "ruff_failure": m["ruff"]["failure"],
-         "utf8": True, "diffs": m["diffs"], "ndiffs": m["ndiffs"]}
-    return signature(v)
 
 
 def summary(seed, count, counts, found, failed=()):
@@ -618,9 +612,7 @@ def main():
         sys.stdout.write(text)
         return
     dump_command = find_test_command("tymbe_dump_tree", "TYMBE_DUMP_TREE", args.dump_tree)
-    reason = judging.ensure_ruff() or (None if dump_command else "tymbe_dump_tree is not built (pass --dump-tree)")
-    if reason:
-        sys.exit(reason)
+    judging.judges_or_exit(dump_command)
     counts, found, failed = run(args.seed, args.count, dump_command, args.workers, kinds, args.out,
                                 args.minimise_per_signature, progress=True, min_size=args.min_size,
                                 max_size=args.max_size)

@@ -16,6 +16,7 @@
 // {"path", "failure"}; the judge starts a fresh instance and goes on.
 'use strict';
 
+const { once } = require('events');
 const fs = require('fs');
 const path = require('path');
 const readline = require('readline');
@@ -510,27 +511,16 @@ const STACK_MB = 256;
 
 async function main() {
   const worker = new Worker(__filename, { argv: process.argv.slice(2), resourceLimits: { stackSizeMb: STACK_MB } });
-  const answers = [];
-  let waiting = null;
-  worker.on('message', (answer) => {
-    if (waiting) {
-      const resolve = waiting;
-      waiting = null;
-      resolve(answer);
-    } else {
-      answers.push(answer);
-    }
-  });
   worker.on('error', (e) => {
     process.stderr.write(`ruff_judge: ${e.stack ?? e}\n`);
     process.exit(1);
   });
-  const next = () => (answers.length ? Promise.resolve(answers.shift()) : new Promise((r) => { waiting = r; }));
   const lines = readline.createInterface({ input: process.stdin, crlfDelay: Infinity });
   for await (const line of lines) {
     if (!line) continue;
     worker.postMessage(line);
-    process.stdout.write((await next()) + '\n');
+    const [answer] = await once(worker, 'message');
+    process.stdout.write(answer + '\n');
   }
   await worker.terminate();
 }
@@ -549,6 +539,5 @@ function serve() {
   });
 }
 
-if (require.main === module && isMainThread) main();
-else if (!isMainThread) serve();
-module.exports = { readDebug };
+if (isMainThread) main();
+else serve();

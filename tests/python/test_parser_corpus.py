@@ -18,7 +18,6 @@ import os
 import shlex
 import subprocess
 import sys
-import tempfile
 from collections import Counter
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
@@ -30,10 +29,10 @@ sys.path.insert(0, str(ROOT / "tests" / "support"))
 sys.path.insert(0, str(ROOT / "tests" / "judge"))
 from corpus import corpora, corpus_files, find_test_command, judging_python, seeded_slice  # noqa: E402
 import mutate  # noqa: E402
-from judging import RUFF_JUDGE, Judges, ensure_ruff, judge_paths, place  # noqa: E402
+from judging import Judges, Ruff, ensure_ruff, judge_paths, judges_or_exit, place  # noqa: E402
 
-FULL = os.environ.get("TYMBE_CORPUS_FULL", "") not in ("", "0")
-PACKAGE_SHARE = 1.0 if FULL else float(os.environ.get("TYMBE_CORPUS_SHARE", "0.1"))
+PACKAGE_SHARE = (1.0 if os.environ.get("TYMBE_CORPUS_FULL", "") not in ("", "0")
+                 else float(os.environ.get("TYMBE_CORPUS_SHARE", "0.1")))
 SLICE_SEED = 1
 WORKERS = os.cpu_count() or 1
 
@@ -270,9 +269,11 @@ def test_reader_of_the_reference_tree(ruff, tmp_path):
     path = tmp_path / "sample.py"
     path.write_text(source, encoding="utf-8")
     requests = [{"path": str(path)}, {"text": source}, {"text": source, "tree": False}, {"text": "x = (\n"}]
-    proc = subprocess.run(["node", str(RUFF_JUDGE), "--json"], input="".join(json.dumps(r) + "\n" for r in requests),
-                          capture_output=True, text=True, check=True)
-    by_path, by_text, verdict_only, invalid = [json.loads(line) for line in proc.stdout.splitlines()]
+    judge = Ruff()
+    try:
+        by_path, by_text, verdict_only, invalid = judge.ask(requests)
+    finally:
+        judge.close()
     assert by_path.pop("path") == str(path) and by_path.pop("utf8") is True
     assert by_path == by_text
     assert verdict_only == {"valid": True, "error": None, "tree": None, "comments": None}
@@ -374,7 +375,7 @@ def test_mutants_agree_with_ruff(dump_tree):
 
 def compare_files(paths, dump_command):
     """Differences for a few chosen files, as the corpus test sees them."""
-    judges = Judges(dump_command, tempfile.mkdtemp(prefix="tymbe-corpus-"))
+    judges = Judges(dump_command)
     try:
         verdicts = judges.paths(paths)
     finally:
@@ -417,7 +418,7 @@ def report(run):
 
 
 def main():
-    global FULL, PACKAGE_SHARE
+    global PACKAGE_SHARE
     args = sys.argv[1:]
     given = None
     if "--dump-tree" in args:
@@ -426,11 +427,9 @@ def main():
         del args[i:i + 2]
     if "--full" in args:
         args.remove("--full")
-        FULL, PACKAGE_SHARE = True, 1.0
+        PACKAGE_SHARE = 1.0
     dump_command = find_test_command("tymbe_dump_tree", "TYMBE_DUMP_TREE", given)
-    reason = ensure_ruff() or (None if dump_command else "tymbe_dump_tree is not built (pass --dump-tree)")
-    if reason:
-        sys.exit(reason)
+    judges_or_exit(dump_command)
     if args:
         compare_files([os.path.abspath(a) for a in args], dump_command)
         return
